@@ -1,0 +1,27 @@
+# corvane_library(NAME folder DEPS ...): one static library of every .cpp in a folder.
+function(corvane_library name folder)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/${folder}/*.cpp")
+  if(sources)
+    add_library(${name} STATIC ${sources})
+    target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR})
+    target_link_libraries(${name} PUBLIC ${ARG_DEPS})
+  else()
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${CMAKE_SOURCE_DIR})
+    target_link_libraries(${name} INTERFACE ${ARG_DEPS})
+  endif()
+endfunction()
+
+# corvane_tests(NAME folder DEPS ...): one GoogleTest binary of every .cpp in tests/<folder>,
+# each test registered with ctest and labelled with the folder.
+function(corvane_tests name folder)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/tests/${folder}/*.cpp")
+  if(NOT sources)
+    return()
+  endif()
+  add_executable(${name} ${sources})
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
+  gtest_discover_tests(${name} PROPERTIES LABELS ${folder} TIMEOUT 120 DISCOVERY_TIMEOUT 60)
+endfunction()
