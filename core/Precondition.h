@@ -1,21 +1,23 @@
 #pragma once
-// Checks of a caller's promises that hold in every build. A broken promise is a programming
-// error: the program stops at once with a line on standard error naming it.
+// Checks for programming errors: a caller broke a rule that every caller in the system keeps.
+// They stop the program in every build, with a message on standard error, rather than let it
+// run on into undefined behaviour.
 
 #include <cstdio>
 #include <cstdlib>
+#include <string_view>
 
 namespace corvane {
 
-[[noreturn]] inline void preconditionFailure(const char* what, long long value) noexcept {
-    std::fprintf(stderr, "corvane: precondition failed: %s (got %lld)\n", what, value);
+[[noreturn]] inline void preconditionFailure(std::string_view message) {
+    std::fprintf(stderr, "corvane: precondition failed: %.*s\n", static_cast<int>(message.size()),
+                 message.data());
     std::fflush(stderr);
     std::abort();
 }
 
-// Usable in constant expressions: a failing check there is a compile error.
-constexpr void precondition(bool holds, const char* what, long long value) noexcept {
-    if (!holds) preconditionFailure(what, value);
+inline void precondition(bool holds, std::string_view message) {
+    if (!holds) preconditionFailure(message);
 }
 
 }  // namespace corvane

@@ -23,9 +23,9 @@ struct StateKey {
     std::uint8_t field;
 
     // Both bytes must be below 128; every caller passes constants or masked values.
-    constexpr StateKey(std::uint8_t object, std::uint8_t field) noexcept : object(object), field(field) {
-        precondition(object < 128, "StateKey object must be below 128", object);
-        precondition(field < 128, "StateKey field must be below 128", field);
+    constexpr StateKey(std::uint8_t object, std::uint8_t field) : object(object), field(field) {
+        if (object >= 128) outOfRange("object", object);
+        if (field >= 128) outOfRange("field", field);
     }
 
     // "02.0A" for object 2, field 10.
@@ -33,6 +33,12 @@ struct StateKey {
 
     bool operator==(const StateKey&) const = default;
     auto operator<=>(const StateKey&) const = default;
+
+private:
+    [[noreturn]] static void outOfRange(const char* which, unsigned value) {
+        preconditionFailure(std::string("StateKey ") + which + " must be below 128 (got " +
+                            std::to_string(value) + ")");
+    }
 };
 
 }  // namespace corvane
