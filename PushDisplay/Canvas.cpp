@@ -13,6 +13,12 @@
 #include "core/Precondition.h"
 #include "core/UTF8.h"
 
+#if defined(__SANITIZE_ADDRESS__)
+// fontconfig never frees the configuration and caches it builds once per process; only that is
+// kept out of the leak report of sanitizer builds.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+#endif
+
 namespace corvane {
 
 namespace {
