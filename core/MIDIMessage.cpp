@@ -1,5 +1,10 @@
 #include "core/MIDIMessage.h"
 
+#include <initializer_list>
+#include <ostream>
+#include <string>
+
+#include "core/Hex.h"
 #include "core/Overloaded.h"
 
 namespace corvane {
@@ -8,6 +13,18 @@ namespace {
 
 std::uint8_t status(std::uint8_t kind, std::uint8_t channel) {
     return static_cast<std::uint8_t>(kind | channel);
+}
+
+std::string call(const char* name, std::initializer_list<unsigned> values) {
+    std::string text = name;
+    text += '(';
+    bool first = true;
+    for (unsigned v : values) {
+        if (!first) text += ", ";
+        first = false;
+        text += std::to_string(v);
+    }
+    return text + ')';
 }
 
 }  // namespace
@@ -30,5 +47,25 @@ Bytes MIDIMessage::bytes() const {
         },
         value);
 }
+
+std::string describe(const MIDIMessage& message) {
+    return std::visit(
+        Overloaded{
+            [](const MIDIMessage::NoteOff& m) { return call("noteOff", {m.channel, m.note, m.velocity}); },
+            [](const MIDIMessage::NoteOn& m) { return call("noteOn", {m.channel, m.note, m.velocity}); },
+            [](const MIDIMessage::PolyPressure& m) { return call("polyPressure", {m.channel, m.note, m.pressure}); },
+            [](const MIDIMessage::ControlChange& m) {
+                return call("controlChange", {m.channel, m.controller, m.value});
+            },
+            [](const MIDIMessage::ProgramChange& m) { return call("programChange", {m.channel, m.program}); },
+            [](const MIDIMessage::ChannelPressure& m) { return call("channelPressure", {m.channel, m.pressure}); },
+            [](const MIDIMessage::PitchBend& m) { return call("pitchBend", {m.channel, m.value}); },
+            [](const MIDIMessage::Sysex& m) { return "sysex([" + Hex::bytes(m.bytes) + "])"; },
+            [](const MIDIMessage::Other& m) { return "other([" + Hex::bytes(m.bytes) + "])"; },
+        },
+        message.value);
+}
+
+void PrintTo(const MIDIMessage& message, std::ostream* out) { *out << describe(message); }
 
 }  // namespace corvane

@@ -2,6 +2,8 @@
 // One MIDI message as a value, and its wire form.
 
 #include <cstdint>
+#include <iosfwd>
+#include <string>
 #include <variant>
 #include <vector>
 
@@ -93,5 +95,9 @@ struct MIDIMessage {
 
     bool operator==(const MIDIMessage&) const = default;
 };
+
+// Readable form for test failures and debugging, e.g. "noteOn(0, 60, 100)", "sysex([F0 7D F7])".
+std::string describe(const MIDIMessage& message);
+void PrintTo(const MIDIMessage& message, std::ostream* out);
 
 }  // namespace corvane
