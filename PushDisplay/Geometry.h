@@ -1,0 +1,32 @@
+#pragma once
+// Points and rectangles in display pixels: origin top left, y downwards.
+
+namespace corvane {
+
+struct Point {
+    double x = 0;
+    double y = 0;
+    bool operator==(const Point&) const = default;
+};
+
+struct Rect {
+    double x = 0;
+    double y = 0;
+    double width = 0;
+    double height = 0;
+
+    constexpr double minX() const { return x; }
+    constexpr double minY() const { return y; }
+    constexpr double maxX() const { return x + width; }
+    constexpr double maxY() const { return y + height; }
+    constexpr double midX() const { return x + width / 2; }
+    constexpr double midY() const { return y + height / 2; }
+
+    constexpr Rect insetBy(double dx, double dy) const {
+        return {x + dx, y + dy, width - 2 * dx, height - 2 * dy};
+    }
+
+    bool operator==(const Rect&) const = default;
+};
+
+}  // namespace corvane
