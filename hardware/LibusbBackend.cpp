@@ -85,7 +85,8 @@ private:
 
 // Bus and address: the kernel gives a device that is plugged in again a fresh address.
 USBDeviceID idOf(libusb_device* device) {
-    return USBDeviceID{(std::uint64_t{libusb_get_bus_number(device)} << 8) | libusb_get_device_address(device)};
+    return USBDeviceID{(std::uint64_t{libusb_get_bus_number(device)} << 8) |
+                       libusb_get_device_address(device)};
 }
 
 bool matches(libusb_device* device, int productID) {
@@ -195,10 +196,12 @@ public:
 private:
     void run() {
         while (!stopping_) {
-            timeval wait{0, 500'000};  // bounds how long stopping can take when another thread handles events
+            // Bounds how long stopping takes while another thread (a transfer) handles the events.
+            timeval wait{0, 500'000};
             int rc = libusb_handle_events_timeout_completed(context_->get(), &wait, nullptr);
             if (rc != LIBUSB_SUCCESS && rc != LIBUSB_ERROR_INTERRUPTED && rc != LIBUSB_ERROR_TIMEOUT) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(100));  // do not spin on a broken session
+                // Do not spin on a session that keeps failing.
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
             }
         }
     }
@@ -277,8 +280,8 @@ std::unique_ptr<USBWatch> LibusbBackend::watch(int productID, Events events) {
     try {
         watch->startThread();
     } catch (const std::system_error& error) {
-        throw USBDisplayError::unavailable(std::string("could not start the USB event thread (") + error.what() +
-                                           ")");
+        throw USBDisplayError::unavailable(std::string("could not start the USB event thread (") +
+                                           error.what() + ")");
     }
     return watch;
 }

@@ -42,7 +42,7 @@ private:
 
     const int productID_;
     const USBDeviceID device_;
-    mutable std::mutex lock_;  // held for the whole of a send
+    mutable std::mutex lock_;                        // held for the whole of a send
     std::unique_ptr<USBInterfaceHandle> interface_;  // absent once closed
 };
 

@@ -12,8 +12,8 @@ std::string USBDisplayError::describe(const Case& value) {
             [](const OpenFailed& e) { return "Could not open display interface: " + e.description; },
             [](const TransferFailed& e) { return "Display transfer failed: " + e.description; },
             [](const ShortTransfer& e) {
-                return "Short display transfer (" + std::to_string(e.actual) + "/" + std::to_string(e.expected) +
-                       " bytes)";
+                return "Short display transfer (" + std::to_string(e.actual) + "/" +
+                       std::to_string(e.expected) + " bytes)";
             },
             [](const NotFound&) { return std::string("Push display interface not found"); },
             [](const NotOpen&) { return std::string("Display interface not open"); },

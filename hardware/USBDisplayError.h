@@ -39,7 +39,9 @@ public:
 
     explicit USBDisplayError(Case value);
 
-    static USBDisplayError openFailed(std::string description) { return USBDisplayError(OpenFailed{std::move(description)}); }
+    static USBDisplayError openFailed(std::string description) {
+        return USBDisplayError(OpenFailed{std::move(description)});
+    }
     static USBDisplayError transferFailed(std::string description) {
         return USBDisplayError(TransferFailed{std::move(description)});
     }

@@ -99,7 +99,8 @@ void USBDisplayMonitor::closeDisplay() {
 void USBDisplayMonitor::scheduleRetry() {
     cancelRetry();
     std::weak_ptr<bool> alive = alive_;
-    auto delay = std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::duration<double>(retryDelay_));
+    auto delay =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::duration<double>(retryDelay_));
     cancelRetry_ = timer_(delay, [this, alive] {
         if (alive.expired() || display_) return;
         auto devices = backend_->devices(productID_);

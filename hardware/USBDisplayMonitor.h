@@ -18,12 +18,14 @@ class USBDisplayMonitor {
 public:
     // Runs `work` on the main queue after `delay`; the function returned cancels it. The main
     // queue's timers in the program; tests drive their own.
-    using RetryTimer = std::function<std::function<void()>(std::chrono::nanoseconds delay, std::function<void()> work)>;
+    using RetryTimer =
+        std::function<std::function<void()>(std::chrono::nanoseconds delay, std::function<void()> work)>;
     static RetryTimer mainQueueTimer();
 
     // Over libusb.
     explicit USBDisplayMonitor(int productID);
-    USBDisplayMonitor(int productID, std::shared_ptr<USBBackend> backend, RetryTimer timer = mainQueueTimer());
+    USBDisplayMonitor(int productID, std::shared_ptr<USBBackend> backend,
+                      RetryTimer timer = mainQueueTimer());
     // Stops without calling back: the owner may already be half gone.
     ~USBDisplayMonitor();
     USBDisplayMonitor(const USBDisplayMonitor&) = delete;

@@ -1,13 +1,12 @@
 // The libusb backend against the machine's real USB. Tests that need a Push 3 display (or a
 // gadget posing as one) skip, saying why, where there is none.
 
-#include "hardware/LibusbBackend.h"
-
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <filesystem>
 
+#include "hardware/LibusbBackend.h"
 #include "hardware/USBDisplay.h"
 #include "hardware/USBDisplayError.h"
 #include "hardware/USBDisplayMonitor.h"
@@ -22,11 +21,11 @@ constexpr int push3 = DisplayFormat::push3ProductID;
 
 bool machineHasUSB() { return std::filesystem::exists("/dev/bus/usb"); }
 
-#define SKIP_WITHOUT_A_DISPLAY(backend)                                                       \
-    do {                                                                                      \
+#define SKIP_WITHOUT_A_DISPLAY(backend)                                                        \
+    do {                                                                                       \
         if (!machineHasUSB()) GTEST_SKIP() << "no USB on this machine (/dev/bus/usb missing)"; \
-        if (!(backend).startError().empty()) GTEST_SKIP() << (backend).startError();          \
-        if ((backend).devices(push3).empty()) GTEST_SKIP() << "no Push 3 display plugged in"; \
+        if (!(backend).startError().empty()) GTEST_SKIP() << (backend).startError();           \
+        if ((backend).devices(push3).empty()) GTEST_SKIP() << "no Push 3 display plugged in";  \
     } while (false)
 
 TEST(LibusbBackend, StartsOrSaysWhyNot) {

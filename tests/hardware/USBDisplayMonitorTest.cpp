@@ -1,11 +1,10 @@
-#include "hardware/USBDisplayMonitor.h"
-
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <string>
 #include <vector>
 
+#include "hardware/USBDisplayMonitor.h"
 #include "platform/MainQueue.h"
 #include "tests/support/SimulatedUSBDisplay.h"
 
@@ -67,7 +66,8 @@ protected:
     void SetUp() override { makeMonitor(timer.timer()); }
 
     void makeMonitor(USBDisplayMonitor::RetryTimer retryTimer) {
-        monitor = std::make_unique<USBDisplayMonitor>(DisplayFormat::push3ProductID, usb, std::move(retryTimer));
+        monitor =
+            std::make_unique<USBDisplayMonitor>(DisplayFormat::push3ProductID, usb, std::move(retryTimer));
         monitor->onAttach = [this](const std::shared_ptr<USBDisplay>& display) {
             events.push_back("attach");
             attached = display;

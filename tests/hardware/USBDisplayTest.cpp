@@ -1,11 +1,10 @@
-#include "hardware/USBDisplay.h"
-
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
 #include <thread>
 
+#include "hardware/USBDisplay.h"
 #include "hardware/USBDisplayError.h"
 #include "tests/support/SimulatedUSBDisplay.h"
 
@@ -16,7 +15,8 @@ using namespace std::chrono_literals;
 
 PushFrame patternFrame() {
     PushFrame frame;
-    for (std::size_t i = 0; i < frame.bytes.size(); ++i) frame.bytes[i] = static_cast<std::uint8_t>(i * 7 + 3);
+    for (std::size_t i = 0; i < frame.bytes.size(); ++i)
+        frame.bytes[i] = static_cast<std::uint8_t>(i * 7 + 3);
     return frame;
 }
 
@@ -35,7 +35,8 @@ TEST(USBDisplayError, DescriptionsAreExact) {
                  "Could not open display interface: Resource busy");
     EXPECT_STREQ(USBDisplayError::transferFailed("Operation timed out").what(),
                  "Display transfer failed: Operation timed out");
-    EXPECT_STREQ(USBDisplayError::shortTransfer(327680, 4096).what(), "Short display transfer (4096/327680 bytes)");
+    EXPECT_STREQ(USBDisplayError::shortTransfer(327680, 4096).what(),
+                 "Short display transfer (4096/327680 bytes)");
     EXPECT_STREQ(USBDisplayError::notFound().what(), "Push display interface not found");
     EXPECT_STREQ(USBDisplayError::notOpen().what(), "Display interface not open");
     EXPECT_TRUE(USBDisplayError::shortTransfer(16, 3).is<USBDisplayError::ShortTransfer>());
@@ -46,7 +47,8 @@ class USBDisplayTest : public ::testing::Test {
 protected:
     SimulatedUSBDisplay usb;
     USBDeviceID device = usb.plug();
-    std::shared_ptr<USBDisplay> display = std::make_shared<USBDisplay>(usb, device, DisplayFormat::push3ProductID);
+    std::shared_ptr<USBDisplay> display =
+        std::make_shared<USBDisplay>(usb, device, DisplayFormat::push3ProductID);
 };
 
 TEST_F(USBDisplayTest, SendsTheHeaderThenThePixelBlockWithTheFrameTimeOut) {

@@ -97,7 +97,8 @@ struct SimulatedUSBDisplay::State {
         bool whole = transfer.bytes.size() == transfer.sent;
         if (whole && transfer.sent == headerBytes) {
             pendingHeader = transfer;
-        } else if (whole && transfer.sent == pixelBytes && pendingHeader && pendingHeader->device == transfer.device) {
+        } else if (whole && transfer.sent == pixelBytes && pendingHeader &&
+                   pendingHeader->device == transfer.device) {
             frames.push_back(ReceivedFrame{transfer.device, pendingHeader->bytes, transfer.bytes});
             pendingHeader.reset();
         } else {
@@ -113,7 +114,8 @@ class SimulatedHandle final : public USBInterfaceHandle {
 public:
     using State = SimulatedUSBDisplay::State;
 
-    SimulatedHandle(std::shared_ptr<State> state, USBDeviceID device) : state_(std::move(state)), device_(device) {}
+    SimulatedHandle(std::shared_ptr<State> state, USBDeviceID device)
+        : state_(std::move(state)), device_(device) {}
 
     ~SimulatedHandle() override {
         std::lock_guard guard(state_->lock);
@@ -148,7 +150,8 @@ public:
             moved = std::min(moved, used.moved);
         }
         std::vector<std::uint8_t> arrived(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(moved));
-        state_->record(SimulatedUSBDisplay::ReceivedTransfer{device_, std::move(arrived), bytes.size(), timeout});
+        state_->record(
+            SimulatedUSBDisplay::ReceivedTransfer{device_, std::move(arrived), bytes.size(), timeout});
         state_->changed.notify_all();
         return moved;
     }
@@ -170,7 +173,8 @@ private:
 }  // namespace
 
 bool SimulatedUSBDisplay::ReceivedFrame::headerIsValid() const {
-    return std::equal(header.begin(), header.end(), DisplayFormat::header.begin(), DisplayFormat::header.end());
+    return std::equal(header.begin(), header.end(), DisplayFormat::header.begin(),
+                      DisplayFormat::header.end());
 }
 
 std::uint16_t SimulatedUSBDisplay::ReceivedFrame::pixel(int x, int y) const {

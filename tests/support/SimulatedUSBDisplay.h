@@ -79,8 +79,8 @@ public:
     void clearRecords();
 
     int openAttempts() const;
-    int opens() const;         // successful
-    int closes() const;        // interfaces released
+    int opens() const;   // successful
+    int closes() const;  // interfaces released
     int openInterfaces() const;
     // Interfaces released while a transfer on them was still running: must stay 0.
     int closesDuringTransfer() const;
