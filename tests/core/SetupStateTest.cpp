@@ -22,17 +22,6 @@ SettingReader readerOf(const std::map<std::string, SettingValue>& stored) {
 
 }  // namespace
 
-TEST(SettingTypes, RawValuesAndNames) {
-    EXPECT_EQ(setupTabFromRaw(3), SetupTab::diagnostics);
-    EXPECT_EQ(setupTabFromRaw(4), std::nullopt);
-    EXPECT_EQ(preampFromRaw(-1), std::nullopt);
-    EXPECT_EQ(aftertouchModeFromRaw(2), AftertouchMode::mpe);
-    EXPECT_EQ(name(SetupTab::expression), "EXPRESSION");
-    EXPECT_EQ(name(Preamp::instrument), "Instrument");
-    EXPECT_EQ(name(AftertouchMode::channel), "Mono aftertouch");
-    EXPECT_EQ(buttonName(AftertouchMode::channel), "MONO");
-}
-
 TEST(SetupStateSteps, PercentRoundsHalfAwayFromZero) {
     EXPECT_EQ(SetupState::percent(128, 255), 50);
     EXPECT_EQ(SetupState::percent(255, 255), 100);
@@ -47,14 +36,6 @@ TEST(SetupStateSteps, SteppedStaysBetweenTenAndHundredPercent) {
     EXPECT_EQ(SetupState::stepped(0, 255, -20), 26);
     EXPECT_EQ(SetupState::stepped(127, 127, -10), 114);
     EXPECT_EQ(SetupState::stepped(64, 127, 1), 65);  // 50 % + 1
-}
-
-TEST(SetupStateSteps, DiagnosticsShowOnlyOnTheOpenDiagnosticsTab) {
-    SetupState state;
-    state.tab = SetupTab::diagnostics;
-    EXPECT_FALSE(state.showsDiagnostics());
-    state.open = true;
-    EXPECT_TRUE(state.showsDiagnostics());
 }
 
 TEST(SetupStateDeath, PercentOfNothingIsAProgrammingError) {

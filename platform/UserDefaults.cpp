@@ -1,0 +1,264 @@
+#include "platform/UserDefaults.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <fcntl.h>
+#include <limits>
+#include <set>
+#include <system_error>
+#include <unistd.h>
+
+namespace corvane {
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+std::string systemError(int code) { return std::generic_category().message(code); }
+
+// The live instances, for flushAll(). Never destroyed: termination handlers may still use it.
+struct Registry {
+    std::mutex mutex;
+    std::set<UserDefaults*> live;
+};
+
+Registry& registry() {
+    static Registry* const instance = new Registry;
+    return *instance;
+}
+
+std::optional<SettingValue> settingValue(const json& value) {
+    switch (value.type()) {
+    case json::value_t::boolean: return SettingValue{value.get<bool>()};
+    case json::value_t::number_integer: return SettingValue{value.get<std::int64_t>()};
+    case json::value_t::number_unsigned: {
+        // Past the range of int64 only; keep the magnitude as a double.
+        const auto u = value.get<std::uint64_t>();
+        if (u <= static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
+            return SettingValue{static_cast<std::int64_t>(u)};
+        }
+        return SettingValue{static_cast<double>(u)};
+    }
+    case json::value_t::number_float: return SettingValue{value.get<double>()};
+    case json::value_t::string: return SettingValue{value.get<std::string>()};
+    default: return std::nullopt;
+    }
+}
+
+json jsonValue(const SettingValue& value) {
+    return std::visit(
+        [](const auto& v) -> json {
+            using T = std::decay_t<decltype(v)>;
+            if constexpr (std::is_same_v<T, double>) {
+                if (!std::isfinite(v)) return nullptr;
+            }
+            return v;
+        },
+        value);
+}
+
+// Whole file or an error code; ENOENT when there is none.
+std::string readFile(const fs::path& path, int& error) {
+    error = 0;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        error = errno;
+        return {};
+    }
+    std::string text;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n > 0) {
+            text.append(buffer, static_cast<std::size_t>(n));
+        } else if (n == 0) {
+            break;
+        } else if (errno != EINTR) {
+            error = errno;
+            break;
+        }
+    }
+    ::close(fd);
+    return text;
+}
+
+bool writeAll(int fd, const std::string& text) {
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// Replaces `file` with `text` so that a crash at any moment leaves the old file or the new one.
+// Returns the reason when it fails; the old file is then untouched.
+std::optional<std::string> writeAtomically(const fs::path& folder, const fs::path& file, const std::string& text) {
+    std::error_code created;
+    fs::create_directories(folder, created);
+    if (created) return "could not create the folder: " + created.message();
+
+    std::string temporary = (folder / ".defaults.json.XXXXXX").string();
+    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+    if (fd < 0) return "could not create a temporary file: " + systemError(errno);
+
+    std::optional<std::string> failure;
+    if (!writeAll(fd, text)) {
+        failure = "could not write: " + systemError(errno);
+    } else if (::fsync(fd) != 0) {
+        failure = "could not sync: " + systemError(errno);
+    }
+    if (::close(fd) != 0 && !failure) failure = "could not write: " + systemError(errno);
+    if (!failure && ::rename(temporary.c_str(), file.c_str()) != 0) {
+        failure = "could not replace the file: " + systemError(errno);
+    }
+    if (failure) {
+        ::unlink(temporary.c_str());
+        return failure;
+    }
+    // The rename itself lives in the folder.
+    const int folderFD = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folderFD >= 0) {
+        ::fsync(folderFD);
+        ::close(folderFD);
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+UserDefaults::UserDefaults(fs::path folder, ProblemHandler onProblem, std::chrono::milliseconds writeDelay)
+    : folder_(std::move(folder)),
+      file_(folder_ / "defaults.json"),
+      onProblem_(std::move(onProblem)),
+      writeDelay_(writeDelay),
+      queue_(std::make_unique<SerialQueue>("corvane.defaults")) {
+    load();
+    std::lock_guard lock(registry().mutex);
+    registry().live.insert(this);
+}
+
+UserDefaults::~UserDefaults() {
+    {
+        std::lock_guard lock(registry().mutex);
+        registry().live.erase(this);
+    }
+    flush();
+}
+
+void UserDefaults::load() {
+    int error = 0;
+    std::string text = readFile(file_, error);
+    if (error == ENOENT) return;
+    if (error != 0) {
+        report("could not read " + file_.string() + ": " + systemError(error) + "; using the defaults");
+        return;
+    }
+    std::string problem;
+    try {
+        json parsed = json::parse(text);
+        if (parsed.is_object()) {
+            values_ = std::move(parsed);
+            return;
+        }
+        problem = "it holds no JSON object";
+    } catch (const json::exception& e) {
+        problem = e.what();
+    }
+    const fs::path aside = file_.string() + ".corrupt";
+    std::error_code moved;
+    fs::rename(file_, aside, moved);
+    if (moved) {
+        report("could not read " + file_.string() + " (" + problem + ") nor move it to " + aside.string() +
+               " (" + moved.message() + "); using the defaults");
+    } else {
+        report("could not read " + file_.string() + " (" + problem + "); kept it as " + aside.string() +
+               " and using the defaults");
+    }
+}
+
+std::optional<SettingValue> UserDefaults::value(const std::string& key) const {
+    std::lock_guard lock(mutex_);
+    auto found = values_.find(key);
+    if (found == values_.end()) return std::nullopt;
+    return settingValue(*found);
+}
+
+void UserDefaults::set(const std::string& key, SettingValue value) {
+    json stored = jsonValue(value);
+    std::unique_lock lock(mutex_);
+    auto found = values_.find(key);
+    if (found != values_.end() && *found == stored && found->type() == stored.type()) return;
+    values_[key] = std::move(stored);
+    changed(lock);
+}
+
+void UserDefaults::remove(const std::string& key) {
+    std::unique_lock lock(mutex_);
+    if (values_.erase(key) == 0) return;
+    changed(lock);
+}
+
+void UserDefaults::changed(std::unique_lock<std::mutex>& lock) {
+    ++changes_;
+    if (writeDelay_ <= std::chrono::milliseconds::zero()) {
+        lock.unlock();
+        flush();
+        return;
+    }
+    if (writeScheduled_) return;
+    writeScheduled_ = true;
+    lock.unlock();
+    queue_->asyncAfter(writeDelay_, [this] {
+        {
+            std::lock_guard scheduled(mutex_);
+            writeScheduled_ = false;
+        }
+        flush();
+    });
+}
+
+void UserDefaults::flush() {
+    std::optional<std::string> problem;
+    {
+        std::lock_guard writing(writeMutex_);
+        std::string text;
+        std::uint64_t generation;
+        {
+            std::lock_guard lock(mutex_);
+            if (changes_ == saved_) return;
+            generation = changes_;
+            // Invalid UTF-8 in a text is replaced rather than refused, so the rest still saves.
+            text = values_.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
+        }
+        if (std::optional<std::string> failure = writeAtomically(folder_, file_, text)) {
+            if (!failing_) problem = "could not save " + file_.string() + ": " + *failure;
+            failing_ = true;
+        } else {
+            failing_ = false;
+            std::lock_guard lock(mutex_);
+            saved_ = generation;
+        }
+    }
+    if (problem) report(*problem);
+}
+
+void UserDefaults::flushAll() {
+    std::lock_guard lock(registry().mutex);
+    for (UserDefaults* defaults : registry().live) defaults->flush();
+}
+
+void UserDefaults::report(const std::string& message) const {
+    if (onProblem_) {
+        onProblem_(message);
+    } else {
+        std::fprintf(stderr, "corvane: %s\n", message.c_str());
+    }
+}
+
+}  // namespace corvane

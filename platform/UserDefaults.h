@@ -1,0 +1,85 @@
+#pragma once
+// The program's saved settings: typed values (bool, integer, double, text) in one JSON file,
+// "defaults.json", in a folder of their own (by default ~/.config/corvane/).
+//
+// Reading the file happens once, at construction. A missing file means no values; a file that
+// cannot be parsed is moved aside as "defaults.json.corrupt", reported, and no values are used.
+// In the file, integers are read as 64-bit integers and numbers with a fraction or exponent as
+// doubles; a key holding any other JSON value (null, array, object) reads as absent but is kept
+// when the file is written again. A double that is not finite is stored as null.
+//
+// Writes are gathered in memory and put on disk `writeDelay` after the first unsaved change, by
+// a queue of the defaults' own (a delay of zero writes within set()). flush() and the destructor
+// write what is pending at once, and flushAll() does so for every live instance, for the
+// program's termination handlers. Each write replaces the whole file atomically: a temporary
+// file in the same folder, fsync, rename, then fsync of the folder; a missing folder is created.
+// A write that fails throws nothing and leaves the old file as it was: it is reported, the
+// values stay in memory, and the next change or flush tries again.
+//
+// Problems go to `onProblem` (any thread, no lock of the defaults held), or, without one, to
+// standard error. Every function may be called from any thread.
+
+#include "platform/SerialQueue.h"
+#include "platform/SettingsStore.h"
+#include "platform/XDGPaths.h"
+
+#include <nlohmann/json.hpp>
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+
+namespace corvane {
+
+class UserDefaults : public SettingsStore {
+public:
+    using ProblemHandler = std::function<void(const std::string& message)>;
+    static constexpr std::chrono::milliseconds defaultWriteDelay{200};
+
+    explicit UserDefaults(std::filesystem::path folder = XDGPaths::corvaneConfigDirectory(),
+                          ProblemHandler onProblem = {},
+                          std::chrono::milliseconds writeDelay = defaultWriteDelay);
+    ~UserDefaults() override;
+    UserDefaults(const UserDefaults&) = delete;
+    UserDefaults& operator=(const UserDefaults&) = delete;
+
+    std::optional<SettingValue> value(const std::string& key) const override;
+    void set(const std::string& key, SettingValue value) override;
+    void remove(const std::string& key) override;
+    void flush() override;
+
+    // The file, "defaults.json" inside the folder.
+    const std::filesystem::path& filePath() const { return file_; }
+
+    // Flushes every UserDefaults alive in the process. Problems are reported while the list of
+    // live instances is locked, so a problem handler must not create or destroy one.
+    static void flushAll();
+
+private:
+    void load();
+    void changed(std::unique_lock<std::mutex>& lock);
+    void report(const std::string& message) const;
+
+    const std::filesystem::path folder_;
+    const std::filesystem::path file_;
+    const ProblemHandler onProblem_;
+    const std::chrono::milliseconds writeDelay_;
+
+    mutable std::mutex mutex_;  // guards the fields below
+    nlohmann::json values_ = nlohmann::json::object();
+    std::uint64_t changes_ = 0;  // counts changes; the file holds those up to `saved_`
+    std::uint64_t saved_ = 0;
+    bool writeScheduled_ = false;
+
+    std::mutex writeMutex_;  // one write at a time, newest values last
+    bool failing_ = false;   // reported the current run of failed writes; under writeMutex_
+
+    // Last, so it goes first: a write it runs still finds every other field.
+    std::unique_ptr<SerialQueue> queue_;
+};
+
+}  // namespace corvane

@@ -1,0 +1,115 @@
+#include "platform/MainQueue.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace corvane {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+TEST(MainQueueOrder, WorkFromSeveralThreadsRunsInTheOrderPosted) {
+    std::mutex ticketMutex;
+    int nextTicket = 0;
+    auto ran = std::make_shared<std::vector<int>>();
+    std::vector<std::thread> producers;
+    for (int t = 0; t < 4; ++t) {
+        producers.emplace_back([&] {
+            for (int i = 0; i < 500; ++i) {
+                std::lock_guard lock(ticketMutex);
+                const int ticket = nextTicket++;
+                MainQueue::async([ran, ticket] { ran->push_back(ticket); });
+            }
+        });
+    }
+    for (auto& p : producers) p.join();
+    ASSERT_TRUE(MainQueue::pumpUntil([&] { return ran->size() == 2000; }, 5s));
+    for (int i = 0; i < 2000; ++i) ASSERT_EQ((*ran)[i], i);
+}
+
+TEST(MainQueueOrder, ADueTimerRunsAfterEarlierWorkAndBeforeLaterWork) {
+    auto ran = std::make_shared<std::vector<std::string>>();
+    MainQueue::asyncAfter(20ms, [ran] { ran->push_back("timer"); });
+    std::thread([ran] { MainQueue::async([ran] { ran->push_back("before"); }); }).join();
+    std::this_thread::sleep_for(50ms);
+    std::thread([ran] { MainQueue::async([ran] { ran->push_back("after"); }); }).join();
+    ASSERT_TRUE(MainQueue::pumpUntil([&] { return ran->size() == 3; }, 5s));
+    EXPECT_EQ(*ran, (std::vector<std::string>{"before", "timer", "after"}));
+}
+
+TEST(MainQueueTimers, NeverRunEarlyAndRunInDeadlineOrder) {
+    auto order = std::make_shared<std::vector<int>>();
+    int early = 0;
+    for (int ms : {25, 3, 12, 1, 7}) {
+        const auto due = Clock::now() + std::chrono::milliseconds(ms);
+        MainQueue::asyncAfter(std::chrono::milliseconds(ms), [order, &early, ms, due] {
+            if (Clock::now() < due) ++early;
+            order->push_back(ms);
+        });
+    }
+    ASSERT_TRUE(MainQueue::pumpUntil([&] { return order->size() == 5; }, 5s));
+    EXPECT_EQ(early, 0);
+    EXPECT_EQ(*order, (std::vector<int>{1, 3, 7, 12, 25}));
+}
+
+TEST(MainQueueTimers, ACancelledItemNeverRunsEvenWhenAlreadyDue) {
+    auto ran = std::make_shared<bool>(false);
+    WorkItem due = MainQueue::asyncAfter(1ms, [ran] { *ran = true; });
+    std::this_thread::sleep_for(5ms);
+    due.cancel();
+    WorkItem fromThread = MainQueue::asyncAfter(0ns, [ran] { *ran = true; });
+    std::thread([fromThread] { fromThread.cancel(); }).join();
+    MainQueue::pumpFor(20ms);
+    EXPECT_FALSE(*ran);
+    EXPECT_TRUE(due.isCancelled());
+}
+
+TEST(MainQueueTimers, ARepeatingTimerStopsWhenCancelledInsideItsHandler) {
+    int fired = 0;
+    int early = 0;
+    const auto start = Clock::now();
+    RepeatingTimer timer = MainQueue::scheduleRepeating(2ms, [&] {
+        ++fired;
+        if (Clock::now() < start + fired * 2ms) ++early;
+        if (fired == 3) timer.cancel();
+    });
+    ASSERT_TRUE(MainQueue::pumpUntil([&] { return fired == 3; }, 5s));
+    MainQueue::pumpFor(20ms);
+    EXPECT_EQ(fired, 3);
+    EXPECT_EQ(early, 0);
+}
+
+TEST(MainQueueThreads, IsCurrentOnlyOnTheMainThread) {
+    EXPECT_TRUE(MainQueue::isCurrent());
+    bool insideTask = false;
+    MainQueue::async([&] { insideTask = MainQueue::isCurrent(); });
+    ASSERT_TRUE(MainQueue::pumpUntil([&] { return insideTask; }, 5s));
+    std::atomic<bool> elsewhere{true};
+    std::thread([&] { elsewhere = MainQueue::isCurrent(); }).join();
+    EXPECT_FALSE(elsewhere);
+}
+
+TEST(MainQueueRun, QuitFromAnotherThreadEndsRun) {
+    bool ran = false;
+    MainQueue::async([&] { ran = true; });
+    std::thread quitter([] {
+        std::this_thread::sleep_for(5ms);
+        MainQueue::quit();
+    });
+    MainQueue::run();
+    quitter.join();
+    EXPECT_TRUE(ran);
+
+    MainQueue::quit();
+    MainQueue::run();  // returns at once
+}
+
+}  // namespace
+}  // namespace corvane

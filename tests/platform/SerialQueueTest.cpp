@@ -1,0 +1,219 @@
+#include "platform/SerialQueue.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <future>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace corvane {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+// Holds a queue's worker inside one task until opened, so work piles up behind it.
+class Gate {
+public:
+    void blockOn(SerialQueue& queue) {
+        std::promise<void> entered;
+        queue.async([this, &entered] {
+            entered.set_value();
+            openedFuture_.wait();
+        });
+        entered.get_future().wait();
+    }
+    void open() { opened_.set_value(); }
+
+private:
+    std::promise<void> opened_;
+    std::future<void> openedFuture_ = opened_.get_future();
+};
+
+bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 5s) {
+    const auto end = Clock::now() + timeout;
+    while (!condition()) {
+        if (Clock::now() > end) return false;
+        std::this_thread::sleep_for(1ms);
+    }
+    return true;
+}
+
+TEST(SerialQueueOrder, WorkFromSeveralThreadsRunsInTheOrderPosted) {
+    SerialQueue queue("test.order");
+    std::mutex ticketMutex;
+    int nextTicket = 0;
+    std::vector<int> ran;  // touched only on the queue
+    std::vector<std::thread> producers;
+    for (int t = 0; t < 4; ++t) {
+        producers.emplace_back([&] {
+            for (int i = 0; i < 500; ++i) {
+                std::lock_guard lock(ticketMutex);
+                const int ticket = nextTicket++;
+                queue.async([&ran, ticket] { ran.push_back(ticket); });
+            }
+        });
+    }
+    for (auto& p : producers) p.join();
+    queue.sync([] {});
+    ASSERT_EQ(ran.size(), 2000u);
+    for (int i = 0; i < 2000; ++i) ASSERT_EQ(ran[i], i);
+}
+
+TEST(SerialQueueOrder, ADueTimerRunsAfterEarlierWorkAndBeforeLaterWork) {
+    SerialQueue queue("test.timers");
+    std::vector<std::string> ran;
+    Gate gate;
+    gate.blockOn(queue);
+    queue.asyncAfter(20ms, [&] { ran.push_back("timer"); });
+    queue.async([&] { ran.push_back("before"); });
+    std::this_thread::sleep_for(50ms);
+    queue.async([&] { ran.push_back("after"); });
+    gate.open();
+    queue.sync([] {});
+    EXPECT_EQ(ran, (std::vector<std::string>{"before", "timer", "after"}));
+}
+
+TEST(SerialQueueTimers, NeverRunEarlyAndRunInDeadlineOrder) {
+    SerialQueue queue("test.early");
+    std::mutex mutex;
+    std::vector<int> order;
+    std::atomic<int> early{0};
+    for (int ms : {30, 5, 20, 1, 10}) {
+        const auto due = Clock::now() + std::chrono::milliseconds(ms);
+        queue.asyncAfter(std::chrono::milliseconds(ms), [&, ms, due] {
+            if (Clock::now() < due) ++early;
+            std::lock_guard lock(mutex);
+            order.push_back(ms);
+        });
+    }
+    ASSERT_TRUE(waitFor([&] {
+        std::lock_guard lock(mutex);
+        return order.size() == 5;
+    }));
+    EXPECT_EQ(early, 0);
+    EXPECT_EQ(order, (std::vector<int>{1, 5, 10, 20, 30}));
+}
+
+TEST(SerialQueueTimers, ACancelledItemNeverRunsEvenWhenAlreadyDue) {
+    SerialQueue queue("test.cancel");
+    auto capture = std::make_shared<int>(0);
+    std::weak_ptr<int> watch = capture;
+    bool ran = false;
+    Gate gate;
+    gate.blockOn(queue);
+    WorkItem item = queue.asyncAfter(0ns, [&ran, capture] { ran = true; });
+    capture.reset();
+    std::this_thread::sleep_for(2ms);
+    WorkItem copy = item;
+    copy.cancel();
+    copy.cancel();
+    EXPECT_TRUE(item.isCancelled());
+    EXPECT_TRUE(watch.expired()) << "a cancelled item keeps its closure";
+    gate.open();
+    queue.sync([] {});
+    EXPECT_FALSE(ran);
+
+    WorkItem empty;
+    empty.cancel();
+    EXPECT_FALSE(empty.isCancelled());
+}
+
+TEST(SerialQueueTimers, ARepeatingTimerFiresOnScheduleUntilCancelledInsideItsHandler) {
+    SerialQueue queue("test.repeat");
+    std::atomic<int> fired{0};
+    std::atomic<int> early{0};
+    const auto start = Clock::now();
+    RepeatingTimer timer;
+    queue.sync([&] {
+        timer = queue.scheduleRepeating(2ms, 0ns, [&] {
+            const int n = ++fired;
+            if (Clock::now() < start + n * 2ms) ++early;
+            if (n == 3) timer.cancel();
+        });
+    });
+    ASSERT_TRUE(waitFor([&] { return fired == 3; }));
+    std::this_thread::sleep_for(20ms);
+    EXPECT_EQ(fired, 3);
+    EXPECT_EQ(early, 0);
+    EXPECT_TRUE(timer.isCancelled());
+}
+
+TEST(SerialQueueTimers, DroppingTheHandleInsideTheHandlerStopsTheTimer) {
+    SerialQueue queue("test.drop");
+    std::atomic<int> fired{0};
+    RepeatingTimer timer;
+    queue.sync([&] {
+        timer = queue.scheduleRepeating(1ms, 0ns, [&] {
+            ++fired;
+            timer = RepeatingTimer();
+        });
+    });
+    ASSERT_TRUE(waitFor([&] { return fired == 1; }));
+    std::this_thread::sleep_for(10ms);
+    EXPECT_EQ(fired, 1);
+}
+
+TEST(SerialQueueSync, RunsInlineOnItsOwnThreadAndWaitsFromOthers) {
+    SerialQueue queue("test.sync");
+    EXPECT_EQ(queue.label(), "test.sync");
+    EXPECT_FALSE(queue.isCurrent());
+    bool inner = false;
+    bool onQueue = false;
+    queue.sync([&] {
+        onQueue = queue.isCurrent();
+        queue.sync([&] { inner = true; });
+    });
+    EXPECT_TRUE(onQueue);
+    EXPECT_TRUE(inner);
+}
+
+TEST(SerialQueueDestruction, RunsPostedWorkAndDropsDelayedWork) {
+    std::vector<int> ran;
+    auto delayedCapture = std::make_shared<int>(0);
+    std::weak_ptr<int> delayedWatch = delayedCapture;
+    bool delayedRan = false;
+    bool repeatRan = false;
+    RepeatingTimer timer;
+    Gate gate;
+    std::thread opener;
+    {
+        SerialQueue queue("test.destroy");
+        gate.blockOn(queue);
+        for (int i = 0; i < 3; ++i) queue.async([&ran, i] { ran.push_back(i); });
+        queue.asyncAfter(1h, [&delayedRan, delayedCapture] { delayedRan = true; });
+        delayedCapture.reset();
+        timer = queue.scheduleRepeating(1h, 0ns, [&] { repeatRan = true; });
+        opener = std::thread([&] {
+            std::this_thread::sleep_for(5ms);
+            gate.open();
+        });
+    }
+    opener.join();
+    EXPECT_EQ(ran, (std::vector<int>{0, 1, 2}));
+    EXPECT_FALSE(delayedRan);
+    EXPECT_FALSE(repeatRan);
+    EXPECT_TRUE(delayedWatch.expired());
+    timer.cancel();  // harmless after the queue is gone
+}
+
+TEST(SerialQueueDestruction, DestroyedOnItsOwnThreadItFinishesAlone) {
+    auto queue = std::make_unique<SerialQueue>("test.self");
+    std::atomic<bool> later{false};
+    std::atomic<bool> destroyed{false};
+    Gate gate;
+    gate.blockOn(*queue);
+    queue->async([&] {
+        queue.reset();
+        destroyed = true;
+    });
+    queue->async([&] { later = true; });
+    gate.open();
+    EXPECT_TRUE(waitFor([&] { return destroyed && later; }));
+}
+
+}  // namespace
+}  // namespace corvane

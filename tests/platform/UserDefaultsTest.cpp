@@ -1,0 +1,173 @@
+#include "platform/UserDefaults.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace corvane {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+class UserDefaultsTest : public testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "corvane-defaults-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        root = pattern;
+        folder = root / "corvane";
+    }
+    void TearDown() override {
+        std::error_code ignored;
+        fs::permissions(folder, fs::perms::owner_all, ignored);
+        fs::remove_all(root);
+    }
+
+    std::unique_ptr<UserDefaults> open(std::chrono::milliseconds writeDelay = 1h) {
+        return std::make_unique<UserDefaults>(folder, [this](const std::string& m) { problems.push_back(m); },
+                                              writeDelay);
+    }
+
+    static std::string contents(const fs::path& path) {
+        std::ifstream in(path);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+
+    void writeFile(const std::string& text) {
+        fs::create_directories(folder);
+        std::ofstream(folder / "defaults.json") << text;
+    }
+
+    fs::path root;
+    fs::path folder;
+    std::vector<std::string> problems;
+};
+
+TEST_F(UserDefaultsTest, EveryTypeRoundTripsThroughTheFileIntoAMissingFolder) {
+    {
+        auto defaults = open();
+        defaults->set("b", true);
+        defaults->set("i", std::int64_t{-9'000'000'000'000'000'000});
+        defaults->set("d", 2.0);
+        defaults->set("f", 0.1);
+        defaults->set("s", std::string("C♯ Dorian"));
+        defaults->set("gone", std::int64_t{1});
+        defaults->remove("gone");
+        defaults->flush();
+    }
+    EXPECT_TRUE(problems.empty());
+    EXPECT_EQ(fs::status(folder / "defaults.json").type(), fs::file_type::regular);
+    auto fresh = open();
+    EXPECT_EQ(fresh->value("b"), SettingValue{true});
+    EXPECT_EQ(fresh->value("i"), SettingValue{std::int64_t{-9'000'000'000'000'000'000}});
+    EXPECT_EQ(fresh->value("d"), SettingValue{2.0}) << "a whole double stays a double";
+    EXPECT_EQ(fresh->value("f"), SettingValue{0.1});
+    EXPECT_EQ(fresh->value("s"), SettingValue{std::string("C♯ Dorian")});
+    EXPECT_EQ(fresh->value("gone"), std::nullopt);
+    EXPECT_EQ(fresh->value("never"), std::nullopt);
+    EXPECT_EQ(Settings::integer(fresh->reader()("d")), 2);
+}
+
+TEST_F(UserDefaultsTest, OtherJSONValuesReadAsAbsentAndSurviveARewrite) {
+    writeFile(R"({"list": [1], "none": null, "object": {"x": 1}, "small": 5, "big": 18446744073709551615,
+                  "exp": 1e2})");
+    auto defaults = open();
+    EXPECT_EQ(defaults->value("list"), std::nullopt);
+    EXPECT_EQ(defaults->value("none"), std::nullopt);
+    EXPECT_EQ(defaults->value("object"), std::nullopt);
+    EXPECT_EQ(defaults->value("small"), SettingValue{std::int64_t{5}});
+    EXPECT_EQ(defaults->value("big"), SettingValue{18446744073709551615.0});
+    EXPECT_EQ(defaults->value("exp"), SettingValue{100.0});
+    defaults->set("nan", std::nan(""));
+    EXPECT_EQ(defaults->value("nan"), std::nullopt);
+    defaults->flush();
+    const std::string text = contents(folder / "defaults.json");
+    EXPECT_NE(text.find("\"list\": [\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\"x\": 1"), std::string::npos) << text;
+    EXPECT_TRUE(problems.empty());
+}
+
+TEST_F(UserDefaultsTest, AFileThatCannotBeParsedIsKeptAsideAndTheDefaultsUsed) {
+    for (const std::string& broken : {std::string("{\"pads.root\": 3,"), std::string("[1, 2]"), std::string()}) {
+        problems.clear();
+        writeFile(broken);
+        auto defaults = open();
+        EXPECT_EQ(defaults->value("pads.root"), std::nullopt);
+        ASSERT_EQ(problems.size(), 1u);
+        EXPECT_NE(problems[0].find("defaults.json.corrupt"), std::string::npos) << problems[0];
+        EXPECT_FALSE(fs::exists(folder / "defaults.json"));
+        EXPECT_EQ(contents(folder / "defaults.json.corrupt"), broken);
+
+        defaults->set("pads.root", std::int64_t{4});
+        defaults->flush();
+        EXPECT_EQ(open()->value("pads.root"), SettingValue{std::int64_t{4}});
+        fs::remove(folder / "defaults.json");
+    }
+}
+
+TEST_F(UserDefaultsTest, GatheredWritesReachTheDiskOnFlushDestructionAndFlushAll) {
+    auto first = open();
+    first->set("a", std::int64_t{1});
+    first->set("a", std::int64_t{2});
+    EXPECT_FALSE(fs::exists(folder / "defaults.json")) << "written at once despite the delay";
+    first->flush();
+    EXPECT_EQ(open()->value("a"), SettingValue{std::int64_t{2}});
+
+    first->set("b", true);
+    UserDefaults::flushAll();
+    EXPECT_EQ(open()->value("b"), SettingValue{true});
+
+    first->set("c", std::string("x"));
+    first.reset();
+    EXPECT_EQ(open()->value("c"), SettingValue{std::string("x")});
+}
+
+TEST_F(UserDefaultsTest, AChangeReachesTheDiskShortlyAfterWithoutAFlush) {
+    auto defaults = open(5ms);
+    defaults->set("a", 1.5);
+    for (int i = 0; i < 500 && !fs::exists(folder / "defaults.json"); ++i) std::this_thread::sleep_for(10ms);
+    EXPECT_EQ(open()->value("a"), SettingValue{1.5});
+}
+
+TEST_F(UserDefaultsTest, AFailedWriteThrowsNothingAndLeavesTheOldFileIntact) {
+    writeFile(R"({"a": 1})");
+    fs::permissions(root, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                              fs::perms::others_read | fs::perms::others_exec);
+    fs::permissions(folder / "defaults.json", fs::perms::owner_read | fs::perms::owner_write |
+                                                  fs::perms::group_read | fs::perms::others_read);
+    fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                                fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+    // Root writes anywhere, so the child gives up its privileges to meet the read-only folder.
+    EXPECT_EXIT(
+        {
+            if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(3);
+            {
+                UserDefaults defaults(folder, {}, 0ms);
+                if (defaults.value("a") != SettingValue{std::int64_t{1}}) _exit(4);
+                defaults.set("a", std::int64_t{2});
+                defaults.flush();
+                if (defaults.value("a") != SettingValue{std::int64_t{2}}) _exit(5);
+            }
+            std::fflush(stderr);
+            _exit(0);
+        },
+        testing::ExitedWithCode(0), "could not save .*defaults.json");
+    EXPECT_EQ(contents(folder / "defaults.json"), R"({"a": 1})");
+    std::vector<fs::path> left;
+    for (const auto& entry : fs::directory_iterator(folder)) left.push_back(entry.path().filename());
+    EXPECT_EQ(left, std::vector<fs::path>{"defaults.json"});
+}
+
+}  // namespace
+}  // namespace corvane
