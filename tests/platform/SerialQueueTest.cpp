@@ -123,11 +123,11 @@ TEST(SerialQueueTimers, ACancelledItemNeverRunsEvenWhenAlreadyDue) {
 }
 
 TEST(SerialQueueTimers, ARepeatingTimerFiresOnScheduleUntilCancelledInsideItsHandler) {
+    RepeatingTimer timer;  // outlives the queue's worker, which uses it
     SerialQueue queue("test.repeat");
     std::atomic<int> fired{0};
     std::atomic<int> early{0};
     const auto start = Clock::now();
-    RepeatingTimer timer;
     queue.sync([&] {
         timer = queue.scheduleRepeating(2ms, 0ns, [&] {
             const int n = ++fired;
@@ -143,13 +143,13 @@ TEST(SerialQueueTimers, ARepeatingTimerFiresOnScheduleUntilCancelledInsideItsHan
 }
 
 TEST(SerialQueueTimers, DroppingTheHandleInsideTheHandlerStopsTheTimer) {
+    RepeatingTimer timer;
     SerialQueue queue("test.drop");
     std::atomic<int> fired{0};
-    RepeatingTimer timer;
     queue.sync([&] {
         timer = queue.scheduleRepeating(1ms, 0ns, [&] {
-            ++fired;
             timer = RepeatingTimer();
+            ++fired;
         });
     });
     ASSERT_TRUE(waitFor([&] { return fired == 1; }));
