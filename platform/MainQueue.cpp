@@ -5,14 +5,14 @@
 
 #include <glib.h>
 
+#include <sys/timerfd.h>
+#include <unistd.h>
 #include <algorithm>
 #include <atomic>
 #include <climits>
 #include <cstdint>
 #include <mutex>
 #include <optional>
-#include <sys/timerfd.h>
-#include <unistd.h>
 
 namespace corvane::MainQueue {
 
@@ -50,7 +50,8 @@ void arm(State& s, std::optional<Clock::time_point> deadline) {
     if (deadline == s.armed) return;
     itimerspec spec{};
     if (deadline) {
-        const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(deadline->time_since_epoch()).count();
+        const auto ns =
+            std::chrono::duration_cast<std::chrono::nanoseconds>(deadline->time_since_epoch()).count();
         // Zero would disarm; a deadline at the clock's very start is long past anyway.
         spec.it_value.tv_sec = static_cast<time_t>(ns / 1'000'000'000);
         spec.it_value.tv_nsec = static_cast<long>(ns % 1'000'000'000);
@@ -223,7 +224,8 @@ bool pumpUntil(const std::function<bool()>& condition, std::chrono::milliseconds
         // A short poll bounds the wait, so a condition changed by another thread without
         // posting anything is still seen soon.
         GSource* limit = g_timeout_source_new(static_cast<guint>(std::min(millisecondsUntil(end, now), 5)));
-        g_source_set_callback(limit, [](gpointer) -> gboolean { return G_SOURCE_REMOVE; }, nullptr, nullptr);
+        g_source_set_callback(
+            limit, [](gpointer) -> gboolean { return G_SOURCE_REMOVE; }, nullptr, nullptr);
         g_source_attach(limit, s.context);
         g_main_context_iteration(s.context, TRUE);
         g_source_destroy(limit);
