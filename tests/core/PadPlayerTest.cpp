@@ -2,8 +2,6 @@
 
 #include <cmath>
 #include <limits>
-#include <optional>
-#include <vector>
 
 #include "core/PadEngine.h"
 #include "core/PadPlayer.h"
@@ -13,368 +11,242 @@ namespace corvane {
 namespace {
 
 using Notes = std::vector<Bytes>;
+using LEDs = std::vector<MIDIMessage>;
 
 // The player with every callback recorded and time in the test's hands.
 class PadPlayerTest : public ::testing::Test {
 protected:
     void make(PadPlayer::Config config = {}) {
         player = std::make_unique<PadPlayer>(
-            config,
-            [this](std::span<const std::uint8_t> bytes) { notes.emplace_back(bytes.begin(), bytes.end()); },
-            [this](const MIDIMessage& message) { leds.push_back(message); }, [this] { return now; },
-            [this](std::optional<double> time) { schedules.push_back(time); });
+            config, [this](std::span<const std::uint8_t> b) { notes.emplace_back(b.begin(), b.end()); },
+            [this](const MIDIMessage& m) { leds.push_back(m); }, [this] { return now; },
+            [this](std::optional<double> time) { schedule = time; });
     }
-
     void press(std::uint8_t pad, std::uint8_t velocity, std::uint8_t channel = 0) {
         player->handle(MIDIMessage::noteOn(channel, pad, velocity));
     }
     void release(std::uint8_t pad, std::uint8_t channel = 0) {
         player->handle(MIDIMessage::noteOff(channel, pad, 0));
     }
-    // Runs the pending tick at its time.
+    void change(const std::function<void(PadPlayer::Config&)>& f) { player->update(f); }
+    // Runs the pending repeat step at its time.
     void step() {
-        ASSERT_FALSE(schedules.empty());
-        ASSERT_TRUE(schedules.back());
-        now = *schedules.back();
+        ASSERT_TRUE(schedule);
+        now = *schedule;
         player->tick();
     }
-    Notes takeNotes() { return std::exchange(notes, {}); }
-    void enableRepeat(RepeatRate rate = RepeatRate::sixteenth) {
-        player->update([rate](PadPlayer::Config& c) {
-            c.repeatOn = true;
-            c.repeatRate = rate;
-        });
-    }
+    Notes take() { return std::exchange(notes, {}); }
 
     double now = 100.0;
     Notes notes;
-    std::vector<MIDIMessage> leds;
-    std::vector<std::optional<double>> schedules;
+    LEDs leds;
+    std::optional<double> schedule;
     std::unique_ptr<PadPlayer> player;
 };
 
-// --- playing -----------------------------------------------------------------------------------
+PadPlayer::Config repeating() {
+    PadPlayer::Config config;
+    config.repeatOn = true;  // 1/16 at 120 BPM: a step of 0.0625 s
+    return config;
+}
 
-TEST_F(PadPlayerTest, APressPlaysTheMappedNoteAndItsReleaseEndsIt) {
+TEST_F(PadPlayerTest, PressesPlayTheMappedNoteAndReleasesEndTheNoteThatWasPressed) {
     make();
     press(37, 100);  // row 0, column 1: D
     release(37);
     press(44, 90, 3);  // row 1, column 0 on channel 3: F
-    player->handle(MIDIMessage::noteOn(3, 44, 0));
-    EXPECT_EQ(takeNotes(), (Notes{{0x90, 38, 100}, {0x80, 38, 0}, {0x93, 41, 90}, {0x93, 41, 0}}));
+    change([](auto& c) { c.settings.octave = 2; });
+    player->handle(MIDIMessage::noteOn(3, 44, 0));  // note-on form, still F1
+    change([](auto& c) { c.accent = true; });
+    press(36, 20);
+    player->handle(MIDIMessage::noteOff(0, 36, 64));
+    EXPECT_EQ(
+        take(),
+        (Notes{
+            {0x90, 38, 100}, {0x80, 38, 0}, {0x93, 41, 90}, {0x93, 41, 0}, {0x90, 60, 127}, {0x80, 60, 64}}));
+
+    player->handle(MIDIMessage::controlChange(0, 64, 127));
+    player->handle(MIDIMessage::noteOn(0, 20, 100));        // below the pads
+    player->handle(MIDIMessage::polyPressure(0, 100, 30));  // above them
+    EXPECT_EQ(take(), (Notes{{0xB0, 64, 127}, {0x90, 20, 100}, {0xA0, 100, 30}}));
     EXPECT_TRUE(player->soundingNotes().empty());
 }
 
-TEST_F(PadPlayerTest, AccentPlaysFullVelocityAndReleaseKeepsTheReleaseVelocity) {
+TEST_F(PadPlayerTest, EveryNoteOnGetsExactlyOneNoteOff) {
     PadPlayer::Config config;
-    config.accent = true;
-    make(config);
-    press(36, 20);
-    player->handle(MIDIMessage::noteOff(0, 36, 64));
-    EXPECT_EQ(takeNotes(), (Notes{{0x90, 36, 127}, {0x80, 36, 64}}));
-}
-
-TEST_F(PadPlayerTest, ReleaseEndsThePressedNoteEvenAfterTheSettingsChanged) {
-    make();
-    press(36, 100);
-    player->update([](PadPlayer::Config& c) {
-        c.settings.octave = 2;
-        c.settings.root = 5;
-    });
-    release(36);
-    EXPECT_EQ(takeNotes(), (Notes{{0x90, 36, 100}, {0x80, 36, 0}}));
-}
-
-TEST_F(PadPlayerTest, TwoPadsOnOneNoteEndItOnlyWithTheLastRelease) {
-    PadPlayer::Config config;
-    config.settings.inKey = false;  // chromatic 4ths: (0,5) and (1,0) are both F
+    config.settings.inKey = false;  // chromatic 4ths: pads (0,5) and (1,0) both play F
     make(config);
     press(41, 100);
     press(44, 80);
     release(41);
-    EXPECT_EQ(takeNotes(), (Notes{{0x90, 41, 100}, {0x90, 41, 80}}));
+    EXPECT_EQ(take(), (Notes{{0x90, 41, 100}, {0x90, 41, 80}}));
     release(44);
-    EXPECT_EQ(takeNotes(), (Notes{{0x80, 41, 0}}));
-}
+    EXPECT_EQ(take(), (Notes{{0x80, 41, 0}}));
 
-TEST_F(PadPlayerTest, ASecondNoteOnWithoutNoteOffEndsTheFirstBeforePlayingAgain) {
-    make();
+    // A second note-on without a note-off ends the first before playing again.
     press(36, 100);
-    player->update([](PadPlayer::Config& c) { c.settings.octave = 1; });
+    change([](auto& c) { c.settings.octave = 1; });
     press(36, 70);
     release(36);
-    EXPECT_EQ(takeNotes(), (Notes{{0x90, 36, 100}, {0x80, 36, 0}, {0x90, 48, 70}, {0x80, 48, 0}}));
-}
+    release(36);
+    EXPECT_EQ(take(), (Notes{{0x90, 36, 100}, {0x80, 36, 0}, {0x90, 48, 70}, {0x80, 48, 0}}));
 
-TEST_F(PadPlayerTest, PadsWithoutANoteStayQuietAndDark) {
-    PadPlayer::Config config;
-    config.settings.drums = true;
-    config.settings.octave = -3;  // base −12: the first 12 pads of block 0 have no note
-    make(config);
-    player->refreshLEDs();
+    // Pads without a note neither sound nor light.
+    change([](auto& c) {
+        c.settings.drums = true;
+        c.settings.octave = -3;
+    });
     leds.clear();
     press(36, 100);
     release(36);
-    EXPECT_TRUE(takeNotes().empty());
+    EXPECT_TRUE(take().empty());
     EXPECT_TRUE(leds.empty());
 }
 
-TEST_F(PadPlayerTest, OtherMessagesPassThroughUnchanged) {
-    make();
-    player->handle(MIDIMessage::controlChange(0, 64, 127));  // sustain
-    player->handle(MIDIMessage::pitchBend(0, 9000));
-    player->handle(MIDIMessage::noteOn(0, 20, 100));        // below the pads
-    player->handle(MIDIMessage::polyPressure(0, 100, 30));  // above the pads
-    EXPECT_EQ(takeNotes(), (Notes{{0xB0, 64, 127}, {0xE0, 0x28, 0x46}, {0x90, 20, 100}, {0xA0, 100, 30}}));
-}
-
-// --- pressure, as each aftertouch mode of the Push sends it ---------------------------------------
-
-TEST_F(PadPlayerTest, PolyPressureGoesOutOnTheHeldPadsNote) {
-    // AftertouchMode::poly: one pressure per pad.
-    make();
-    press(37, 100);
-    player->handle(MIDIMessage::polyPressure(0, 37, 55));
-    player->handle(MIDIMessage::polyPressure(0, 38, 55));  // not held: dropped
-    player->handle(MIDIMessage::polyPressure(0, 37, 0));
-    EXPECT_EQ(takeNotes(), (Notes{{0x90, 38, 100}, {0xA0, 38, 55}, {0xA0, 38, 0}}));
-}
-
-TEST_F(PadPlayerTest, RepeatedNotesFollowThePressureOfEachMode) {
+TEST_F(PadPlayerTest, RepeatedNotesFollowThePressureOfEachAftertouchMode) {
     struct Case {
         AftertouchMode mode;
         MIDIMessage pressure;  // what the Push sends while pads 36 (channel 0) and 37 are held
-        std::uint8_t channelOf37;
-        std::uint8_t level36, level37;
+        std::uint8_t channelOf37, level36, level37;
+        Notes passedOn;
     };
     const Case cases[]{
-        // Mono: one channel pressure for every held pad of the channel.
-        {AftertouchMode::channel, MIDIMessage::channelPressure(0, 90), 0, 90, 90},
-        // Poly: only the pad it names.
-        {AftertouchMode::poly, MIDIMessage::polyPressure(0, 37, 90), 0, 100, 90},
-        // MPE: each pad on a channel of its own, so channel pressure reaches only that pad.
-        {AftertouchMode::mpe, MIDIMessage::channelPressure(2, 90), 2, 100, 90},
+        // Mono: one pressure for every held pad of the channel.
+        {AftertouchMode::channel, MIDIMessage::channelPressure(0, 90), 0, 90, 90, {{0xD0, 90}}},
+        // Poly: only the pad it names, sent on as that pad's note.
+        {AftertouchMode::poly, MIDIMessage::polyPressure(0, 37, 90), 0, 100, 90, {{0xA0, 38, 90}}},
+        // MPE: each pad on a channel of its own.
+        {AftertouchMode::mpe, MIDIMessage::channelPressure(2, 90), 2, 100, 90, {{0xD2, 90}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(name(c.mode)));
-        notes.clear();
-        schedules.clear();
-        make();
-        enableRepeat();
+        make(repeating());
         press(36, 100);
         press(37, 100, c.channelOf37);
+        take();
         player->handle(c.pressure);
+        EXPECT_EQ(take(), c.passedOn);
         step();  // release step
-        takeNotes();
-        step();  // play step
-        const auto on36 = std::find_if(notes.begin(), notes.end(),
-                                       [](const Bytes& b) { return b[0] == 0x90 && b[1] == 36; });
-        const auto on37 = std::find_if(notes.begin(), notes.end(),
-                                       [](const Bytes& b) { return (b[0] & 0xF0) == 0x90 && b[1] == 38; });
-        ASSERT_NE(on36, notes.end());
-        ASSERT_NE(on37, notes.end());
-        EXPECT_EQ((*on36)[2], c.level36);
-        EXPECT_EQ((*on37)[2], c.level37);
+        take();
+        step();  // play step; pad 37 joined the cycle late, so its own note ends first
+        const auto channel = c.channelOf37;
+        EXPECT_EQ(take(), (Notes{{0x90, 36, c.level36},
+                                 {static_cast<std::uint8_t>(0x80 | channel), 38, 0},
+                                 {static_cast<std::uint8_t>(0x90 | channel), 38, c.level37}}));
     }
+
+    // Pressure 0 falls back to the press velocity; accent beats any pressure.
+    player->handle(MIDIMessage::channelPressure(2, 0));
+    player->handle(MIDIMessage::polyPressure(0, 38, 5));  // not held: dropped
+    EXPECT_EQ(take(), (Notes{{0xD2, 0}}));
+    step();
+    step();
+    EXPECT_EQ(take().back(), (Bytes{0x92, 38, 100}));
+    change([](auto& c) { c.accent = true; });
+    step();
+    step();
+    EXPECT_EQ(take().back(), (Bytes{0x92, 38, 127}));
 }
 
-TEST_F(PadPlayerTest, PressureZeroFallsBackToThePressVelocityAndAccentOverridesPressure) {
-    make();
-    enableRepeat();
+TEST_F(PadPlayerTest, RepeatPlaysOnTheTempoGridUntilRelease) {
+    make(repeating());
     press(36, 100);
-    player->handle(MIDIMessage::polyPressure(0, 36, 90));
-    player->handle(MIDIMessage::polyPressure(0, 36, 0));
+    EXPECT_EQ(take(), (Notes{{0x90, 36, 100}}));
+    ASSERT_EQ(schedule, 100.0625);
     step();
-    step();
-    EXPECT_EQ(takeNotes().back(), (Bytes{0x90, 36, 100}));
-
-    player->handle(MIDIMessage::polyPressure(0, 36, 30));
-    player->update([](PadPlayer::Config& c) { c.accent = true; });
-    step();
-    step();
-    EXPECT_EQ(takeNotes().back(), (Bytes{0x90, 36, 127}));
-}
-
-// --- note repeat ------------------------------------------------------------------------------
-
-TEST_F(PadPlayerTest, RepeatAlternatesReleaseAndPlayStepsAtTheTempo) {
-    make();
-    enableRepeat();  // 1/16 at 120 BPM: a step of 0.0625 s
-    press(36, 100);
-    EXPECT_EQ(takeNotes(), (Notes{{0x90, 36, 100}}));
-    ASSERT_EQ(schedules.back(), 100.0625);
-
-    step();
-    EXPECT_EQ(takeNotes(), (Notes{{0x80, 36, 0}}));
-    EXPECT_EQ(schedules.back(), 100.125);
-    EXPECT_TRUE(player->soundingNotes().empty());
-
-    step();
-    EXPECT_EQ(takeNotes(), (Notes{{0x90, 36, 100}}));
-    EXPECT_EQ(schedules.back(), 100.1875);
-
-    // Release mid-note: the sounding repeat ends and the timer is disarmed.
-    release(36);
-    EXPECT_EQ(takeNotes(), (Notes{{0x80, 36, 0}}));
-    EXPECT_EQ(schedules.back(), std::nullopt);
-}
-
-TEST_F(PadPlayerTest, ReleasingARestingRepeatSendsNoSecondNoteOff) {
-    make();
-    enableRepeat();
-    press(36, 100);
-    step();  // ends the note
-    takeNotes();
-    release(36);
-    EXPECT_TRUE(takeNotes().empty());
-}
-
-TEST_F(PadPlayerTest, LateTicksDoNotAddUpAndEarlyTicksWait) {
-    make();
-    enableRepeat();
-    press(36, 100);
-    now = 100.0625 + 0.010;  // 10 ms late
-    player->tick();
-    EXPECT_EQ(schedules.back(), 100.125);  // still on the grid
-
-    takeNotes();
+    EXPECT_EQ(take(), (Notes{{0x80, 36, 0}}));
     now = 100.125 - 0.0003;  // a hair early: plays
     player->tick();
-    EXPECT_EQ(takeNotes(), (Notes{{0x90, 36, 100}}));
-    EXPECT_EQ(schedules.back(), 100.1875);
-
-    now = 100.1875 - 0.001;  // too early: re-armed for the same time, nothing played
+    EXPECT_EQ(take(), (Notes{{0x90, 36, 100}}));
+    EXPECT_EQ(schedule, 100.1875);
+    now = 100.1875 - 0.001;  // too early: waits for the same time
     player->tick();
-    EXPECT_TRUE(takeNotes().empty());
-    EXPECT_EQ(schedules.back(), 100.1875);
-
-    now = 200.0;  // far behind: the next step is due at once
+    EXPECT_TRUE(take().empty());
+    EXPECT_EQ(schedule, 100.1875);
+    now = 100.1875 + 0.01;  // late: the next step stays on the grid
     player->tick();
-    EXPECT_EQ(schedules.back(), 200.0);
+    EXPECT_EQ(schedule, 100.25);
+    now = 200.0;  // far behind: due at once
+    player->tick();
+    EXPECT_EQ(schedule, 200.0);
+    take();
+
+    release(36);  // the note is sounding: it ends, and the timer is disarmed
+    EXPECT_EQ(take(), (Notes{{0x80, 36, 0}}));
+    EXPECT_EQ(schedule, std::nullopt);
+    press(36, 100);
+    step();
+    release(36);  // resting: no second note-off
+    EXPECT_EQ(take(), (Notes{{0x90, 36, 100}, {0x80, 36, 0}}));
 }
 
 TEST_F(PadPlayerTest, TempoBelowTwentyOrNotFiniteCountsAsTwenty) {
     const double atTwenty = 60.0 / 20.0 * 0.25 * 0.5;
-    for (double tempo : {5.0, 0.0, -120.0, std::nan(""), std::numeric_limits<double>::infinity(),
-                         -std::numeric_limits<double>::infinity()}) {
+    for (double tempo : {5.0, -120.0, std::nan(""), std::numeric_limits<double>::infinity()}) {
         EXPECT_EQ(PadPlayer::step(tempo, RepeatRate::sixteenth), atTwenty) << tempo;
     }
-    EXPECT_EQ(PadPlayer::step(300.0, RepeatRate::thirtySecondTriplet), 60.0 / 300.0 / 12.0 * 0.5);
-
-    PadPlayer::Config config;
+    PadPlayer::Config config = repeating();
     config.tempo = std::numeric_limits<double>::infinity();
-    config.repeatOn = true;
     make(config);
     press(36, 100);
-    EXPECT_EQ(schedules.back(), now + atTwenty);
+    EXPECT_EQ(schedule, now + atTwenty);
 }
 
-TEST_F(PadPlayerTest, TurningRepeatOnAndOffWhileHolding) {
+TEST_F(PadPlayerTest, RepeatJoinsAndLeavesWhilePadsAreHeld) {
     make();
     press(36, 100);
-    EXPECT_TRUE(schedules.empty());
-    takeNotes();
-    enableRepeat();
-    ASSERT_EQ(schedules.back(), 100.0625);
-    step();  // the pressed note is not part of the cycle: the release step leaves it
-    EXPECT_TRUE(takeNotes().empty());
-    step();  // the play step takes it over
-    EXPECT_EQ(takeNotes(), (Notes{{0x80, 36, 0}, {0x90, 36, 100}}));
-
-    player->update([](PadPlayer::Config& c) { c.repeatOn = false; });
-    EXPECT_EQ(schedules.back(), std::nullopt);
-    EXPECT_EQ(player->soundingNotes(), (std::vector<PadPlayer::SoundingNote>{{0, 36}}));
-    release(36);
-    EXPECT_EQ(takeNotes(), (Notes{{0x80, 36, 0}}));
-}
-
-TEST_F(PadPlayerTest, APressDuringTheCycleJoinsItAtTheNextPlayStep) {
-    make();
-    enableRepeat();
-    press(36, 100);
-    const std::size_t armed = schedules.size();
-    press(37, 80);  // already cycling: no new schedule, its voice is left by the release step
-    EXPECT_EQ(schedules.size(), armed);
-    takeNotes();
+    change([](auto& c) { c.repeatOn = true; });
+    ASSERT_EQ(schedule, 100.0625);
+    press(37, 80);  // the cycle is under way: its release step leaves both presses alone
+    take();
     step();
-    EXPECT_EQ(takeNotes(), (Notes{{0x80, 36, 0}}));
-    step();
-    EXPECT_EQ(takeNotes(), (Notes{{0x90, 36, 100}, {0x80, 38, 0}, {0x90, 38, 80}}));
-}
+    EXPECT_TRUE(take().empty());
+    step();  // the play step takes them over
+    EXPECT_EQ(take(), (Notes{{0x80, 36, 0}, {0x90, 36, 100}, {0x80, 38, 0}, {0x90, 38, 80}}));
 
-TEST_F(PadPlayerTest, ReleaseAllEndsEveryVoiceAndDisarms) {
-    make();
-    enableRepeat();
-    press(36, 100);
-    press(37, 100, 1);
-    takeNotes();
+    change([](auto& c) { c.repeatOn = false; });
+    EXPECT_EQ(schedule, std::nullopt);
+    EXPECT_EQ(player->soundingNotes(), (std::vector<PadPlayer::SoundingNote>{{0, 36}, {0, 38}}));
+
     player->releaseAll();
-    EXPECT_EQ(takeNotes(), (Notes{{0x80, 36, 0}, {0x81, 38, 0}}));
-    EXPECT_EQ(schedules.back(), std::nullopt);
-    EXPECT_TRUE(player->soundingNotes().empty());
-    release(36);  // nothing held any more
+    EXPECT_EQ(take(), (Notes{{0x80, 36, 0}, {0x80, 38, 0}}));
+    release(36);
     player->tick();
-    EXPECT_TRUE(takeNotes().empty());
+    EXPECT_TRUE(take().empty());
 }
 
-// --- pad LEDs ---------------------------------------------------------------------------------
-
-TEST_F(PadPlayerTest, LEDsShowTheScaleThenOnlyChanges) {
-    make();
+TEST_F(PadPlayerTest, LEDsShowTheScaleAndEveryPadOfAHeldNote) {
+    PadPlayer::Config config;
+    config.settings.inKey = false;
+    make(config);
     player->refreshLEDs();
     ASSERT_EQ(leds.size(), 64u);
-    for (int i = 0; i < 64; ++i) {
-        EXPECT_EQ(leds[static_cast<std::size_t>(i)],
-                  MIDIMessage::noteOn(0, static_cast<std::uint8_t>(36 + i),
-                                      PadEngine::color(i / 8, i % 8, PadSettings(), PadColors::standard)));
+    for (std::uint8_t i = 0; i < 64; ++i) {
+        EXPECT_EQ(leds[i], MIDIMessage::noteOn(
+                               0, 36 + i, PadEngine::color(i / 8, i % 8, config.settings, config.colors)));
     }
     leds.clear();
     player->refreshLEDs();
     EXPECT_TRUE(leds.empty());
-}
 
-TEST_F(PadPlayerTest, EveryPadShowingAHeldNoteLightsPressed) {
-    make();
-    player->refreshLEDs();
+    press(41, 100);  // F shows at (0,5) and (1,0)
+    EXPECT_EQ(leds, (LEDs{MIDIMessage::noteOn(0, 41, PushColor::green),
+                          MIDIMessage::noteOn(0, 44, PushColor::green)}));
+    change([](auto& c) { c.repeatOn = true; });
     leds.clear();
-    press(36, 100);  // no other pad plays C1
-    EXPECT_EQ(leds, (std::vector<MIDIMessage>{MIDIMessage::noteOn(0, 36, PushColor::green)}));
-    leds.clear();
-    release(36);
-    EXPECT_EQ(leds, (std::vector<MIDIMessage>{MIDIMessage::noteOn(0, 36, PushColor::blue)}));
+    step();
+    step();
+    EXPECT_TRUE(leds.empty());  // ticks leave the LEDs alone
+    release(41);
+    EXPECT_EQ(leds, (LEDs{MIDIMessage::noteOn(0, 41, PushColor::white),
+                          MIDIMessage::noteOn(0, 44, PushColor::white)}));
 
-    PadPlayer::Config chromatic;
-    chromatic.settings.inKey = false;
-    make(chromatic);
-    player->refreshLEDs();
     leds.clear();
-    press(41, 100);  // F at (0,5) and (1,0)
-    EXPECT_EQ(leds, (std::vector<MIDIMessage>{MIDIMessage::noteOn(0, 41, PushColor::green),
-                                              MIDIMessage::noteOn(0, 44, PushColor::green)}));
-}
-
-TEST_F(PadPlayerTest, DarkTurnsOffEveryLitPad) {
-    make();
-    player->refreshLEDs();
-    std::size_t lit = 0;
-    for (const auto& m : leds) lit += m.as<MIDIMessage::NoteOn>()->velocity != 0;
-    leds.clear();
-    player->update([](PadPlayer::Config& c) { c.dark = true; });
-    EXPECT_EQ(leds.size(), lit);
+    change([](auto& c) { c.dark = true; });
+    EXPECT_FALSE(leds.empty());
     for (const auto& m : leds) EXPECT_EQ(m.as<MIDIMessage::NoteOn>()->velocity, 0);
     leds.clear();
     press(36, 100);  // still plays, stays dark
-    EXPECT_EQ(takeNotes().size(), 1u);
-    EXPECT_TRUE(leds.empty());
-}
-
-TEST_F(PadPlayerTest, TicksLeaveTheLEDsAlone) {
-    make();
-    enableRepeat();
-    press(36, 100);
-    leds.clear();
-    step();
-    step();
     EXPECT_TRUE(leds.empty());
 }
 

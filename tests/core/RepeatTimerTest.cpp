@@ -2,12 +2,10 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
-#include <map>
 #include <mutex>
 #include <random>
+#include <set>
 #include <thread>
-#include <vector>
 
 #include "core/PadPlayer.h"
 #include "core/RepeatTimer.h"
@@ -18,63 +16,44 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Counts firings and notes when each happened.
-struct Firings {
-    void fire() {
-        std::lock_guard guard(lock);
-        times.push_back(MonotonicClock::seconds());
-        changed.notify_all();
-    }
-    bool waitFor(std::size_t count) {
-        std::unique_lock guard(lock);
-        return changed.wait_for(guard, 5s, [&] { return times.size() >= count; });
-    }
-    std::size_t count() {
-        std::lock_guard guard(lock);
-        return times.size();
-    }
-    std::mutex lock;
-    std::condition_variable changed;
-    std::vector<double> times;
-};
+double in(double seconds) { return MonotonicClock::seconds() + seconds; }
 
-TEST(RepeatTimer, FiresOnceAndNeverBeforeItsTime) {
-    Firings firings;
-    RepeatTimer timer([&] { firings.fire(); });
-    const double due = MonotonicClock::seconds() + 0.02;
-    timer.schedule(due);
-    ASSERT_TRUE(firings.waitFor(1));
-    EXPECT_GE(firings.times[0], due);
-    std::this_thread::sleep_for(50ms);
-    EXPECT_EQ(firings.count(), 1u);
-
-    timer.schedule(0.0);  // long past: at once
-    EXPECT_TRUE(firings.waitFor(2));
+bool eventually(const std::function<bool()>& condition) {
+    const auto giveUp = std::chrono::steady_clock::now() + 5s;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > giveUp) return false;
+        std::this_thread::sleep_for(1ms);
+    }
+    return true;
 }
 
-TEST(RepeatTimer, ALaterScheduleReplacesTheEarlierOne) {
-    Firings firings;
-    RepeatTimer timer([&] { firings.fire(); });
-    timer.schedule(MonotonicClock::seconds() + 30.0);
-    timer.schedule(MonotonicClock::seconds() + 0.01);
-    ASSERT_TRUE(firings.waitFor(1));
+TEST(RepeatTimer, FiresOnceNoEarlierThanTheLatestTimeAndNeverAfterCancel) {
+    std::atomic<int> fired = 0;
+    std::atomic<double> firedAt = 0;
+    RepeatTimer timer([&] {
+        firedAt = MonotonicClock::seconds();
+        ++fired;
+    });
+    timer.schedule(in(30.0));
+    const double due = in(0.02);
+    timer.schedule(due);  // replaces the first
+    ASSERT_TRUE(eventually([&] { return fired == 1; }));
+    EXPECT_GE(firedAt.load(), due);
 
-    timer.schedule(MonotonicClock::seconds() + 0.01);
+    timer.schedule(in(0.01));
     timer.schedule(std::nullopt);
     timer.schedule(1e12);  // beyond any clock: never
-    std::this_thread::sleep_for(60ms);
-    EXPECT_EQ(firings.count(), 1u);
-}
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(fired, 1);
 
-TEST(RepeatTimer, CancelIsFinalAndIdempotent) {
-    Firings firings;
-    RepeatTimer timer([&] { firings.fire(); });
-    timer.schedule(MonotonicClock::seconds() + 0.01);
+    timer.schedule(0.0);  // long past: at once
+    ASSERT_TRUE(eventually([&] { return fired == 2; }));
+    timer.schedule(in(0.01));
     timer.cancel();
     timer.cancel();
     timer.schedule(0.0);
-    std::this_thread::sleep_for(60ms);
-    EXPECT_EQ(firings.count(), 0u);
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(fired, 2);
 }
 
 // The handler takes a lock under which other threads schedule, as the pad player does.
@@ -90,136 +69,95 @@ TEST(RepeatTimer, HandlerAndSchedulersShareALockWithoutDeadlock) {
         std::lock_guard guard(outer);
         timer.schedule(MonotonicClock::seconds());
     }
-    // Once the others stop, the handler's own chain runs to its end.
-    const auto giveUp = std::chrono::steady_clock::now() + 5s;
-    while (fired < 200 && std::chrono::steady_clock::now() < giveUp) std::this_thread::sleep_for(1ms);
-    EXPECT_EQ(fired.load(), 200);
+    EXPECT_TRUE(eventually([&] { return fired >= 200; }));  // or more: the others' times fire too
 }
 
-// --- the pad player on the real timer -----------------------------------------------------------
-
-// What a synth on "Corvane Notes" hears: which (channel, note) is sounding.
-class Receiver {
-public:
-    void hear(std::span<const std::uint8_t> bytes) {
-        std::lock_guard guard(lock_);
-        ++messages_;
-        const std::uint8_t kind = bytes[0] & 0xF0;
-        const int key = (bytes[0] & 0x0F) * 128 + bytes[1];
-        if (kind == 0x90 && bytes[2] > 0) {
-            sounding_[key] = true;
-        } else if (kind == 0x80 || kind == 0x90) {
-            sounding_.erase(key);
-        }
-    }
-    std::size_t sounding() {
-        std::lock_guard guard(lock_);
-        return sounding_.size();
-    }
-    std::size_t messages() {
-        std::lock_guard guard(lock_);
-        return messages_;
-    }
-
-private:
-    std::mutex lock_;
-    std::map<int, bool> sounding_;
-    std::size_t messages_ = 0;
-};
-
-// Wired as the bridge wires them: the player schedules the timer, the timer ticks the player.
+// The pad player wired to the real timer as the bridge wires them, and what a synth on the
+// notes port hears: which (channel, note) is sounding.
 struct Instrument {
-    explicit Instrument(PadPlayer::Config config) {
+    Instrument() {
+        PadPlayer::Config config;
+        config.repeatOn = true;
+        config.repeatRate = RepeatRate::thirtySecondTriplet;
+        config.tempo = 300;  // a step of about 8.3 ms
         player = std::make_unique<PadPlayer>(
-            config, [this](std::span<const std::uint8_t> bytes) { receiver.hear(bytes); },
-            [this](const MIDIMessage&) { ++ledMessages; }, PadPlayer::Clock{},
-            [this](std::optional<double> time) { timer.schedule(time); });
+            config, [this](std::span<const std::uint8_t> b) { hear(b); }, [](const MIDIMessage&) {},
+            PadPlayer::Clock{}, [this](std::optional<double> time) { timer.schedule(time); });
     }
-    void shutdown() {
-        timer.cancel();
-        player->releaseAll();
+    void hear(std::span<const std::uint8_t> b) {
+        std::lock_guard guard(lock);
+        ++heard;
+        if ((b[0] & 0xF0) == 0x90 && b[2] > 0) sounding.insert((b[0] & 0x0F) * 128 + b[1]);
+        if ((b[0] & 0xF0) == 0x80 || ((b[0] & 0xF0) == 0x90 && b[2] == 0))
+            sounding.erase((b[0] & 0x0F) * 128 + b[1]);
+    }
+    std::pair<std::size_t, std::size_t> heardAndSounding() {
+        std::lock_guard guard(lock);
+        return {heard, sounding.size()};
     }
 
-    Receiver receiver;
-    std::atomic<std::size_t> ledMessages = 0;
+    std::mutex lock;
+    std::size_t heard = 0;
+    std::set<int> sounding;
     std::unique_ptr<PadPlayer> player;
     RepeatTimer timer{[this] { player->tick(); }};  // last: stops before the player goes
 };
 
-PadPlayer::Config fastRepeat() {
-    PadPlayer::Config config;
-    config.repeatOn = true;
-    config.repeatRate = RepeatRate::thirtySecondTriplet;
-    config.tempo = 300;  // a step of about 8.3 ms
-    return config;
-}
-
 TEST(PadPlayerOnTimer, ShutdownLeavesNoNoteHangingAndSchedulesNothing) {
-    Instrument instrument(fastRepeat());
+    Instrument instrument;
     for (std::uint8_t pad : {36, 41, 50}) instrument.player->handle(MIDIMessage::noteOn(0, pad, 100));
-    std::this_thread::sleep_for(60ms);
-    EXPECT_GT(instrument.receiver.messages(), 3u);  // the repeat ran
+    ASSERT_TRUE(eventually([&] { return instrument.heardAndSounding().first > 9; }));  // repeating
 
-    instrument.shutdown();
-    EXPECT_EQ(instrument.receiver.sounding(), 0u);
-    EXPECT_TRUE(instrument.player->soundingNotes().empty());
-    const std::size_t heard = instrument.receiver.messages();
+    instrument.timer.cancel();
+    instrument.player->releaseAll();
+    const auto [heard, sounding] = instrument.heardAndSounding();
+    EXPECT_EQ(sounding, 0u);
     std::this_thread::sleep_for(40ms);
-    EXPECT_EQ(instrument.receiver.messages(), heard);
-
-    // The pads' releases after shutdown find nothing to end.
-    instrument.player->handle(MIDIMessage::noteOff(0, 36, 0));
-    EXPECT_EQ(instrument.receiver.messages(), heard);
+    instrument.player->handle(MIDIMessage::noteOff(0, 36, 0));  // nothing left to end
+    EXPECT_EQ(instrument.heardAndSounding().first, heard);
 }
 
 TEST(PadPlayerOnTimer, ManyThreadsPressingWhileTheTimerRuns) {
-    Instrument instrument(fastRepeat());
+    Instrument instrument;
+    PadPlayer& player = *instrument.player;
     std::atomic<bool> playing = true;
     std::vector<std::thread> hands;
     for (unsigned hand = 0; hand < 4; ++hand) {
         hands.emplace_back([&, hand] {
             std::minstd_rand random(hand + 1);
             const auto channel = static_cast<std::uint8_t>(hand % 2);  // two hands share a channel
+            const auto some = [&](unsigned n) { return static_cast<std::uint8_t>(random() % n); };
             std::vector<std::uint8_t> down;
             for (int i = 0; i < 3000; ++i) {
-                const auto pad = static_cast<std::uint8_t>(36 + random() % 64);
-                PadPlayer& player = *instrument.player;
-                switch (random() % 4) {
-                    case 0:
-                    case 1:
-                        player.handle(
-                            MIDIMessage::noteOn(channel, pad, static_cast<std::uint8_t>(1 + random() % 127)));
-                        down.push_back(pad);
-                        break;
-                    case 2:
-                        if (!down.empty()) {
-                            player.handle(MIDIMessage::noteOff(channel, down.back(), 0));
-                            down.pop_back();
-                        }
-                        break;
-                    default:
-                        player.handle(hand % 2
-                                          ? MIDIMessage::channelPressure(
-                                                channel, static_cast<std::uint8_t>(random() % 128))
-                                          : MIDIMessage::polyPressure(
-                                                channel, pad, static_cast<std::uint8_t>(random() % 128)));
+                const auto pad = static_cast<std::uint8_t>(36 + some(64));
+                const unsigned action = some(4);
+                if (action < 2) {
+                    player.handle(
+                        MIDIMessage::noteOn(channel, pad, static_cast<std::uint8_t>(1 + some(127))));
+                    down.push_back(pad);
+                } else if (action == 2 && !down.empty()) {
+                    player.handle(MIDIMessage::noteOff(channel, down.back(), 0));
+                    down.pop_back();
+                } else {
+                    player.handle(hand % 2 ? MIDIMessage::channelPressure(channel, some(128))
+                                           : MIDIMessage::polyPressure(channel, pad, some(128)));
                 }
                 if (i % 200 == 0) std::this_thread::sleep_for(1ms);
             }
-            for (std::uint8_t pad : down) instrument.player->handle(MIDIMessage::noteOn(channel, pad, 0));
+            for (std::uint8_t pad : down) player.handle(MIDIMessage::noteOn(channel, pad, 0));
         });
     }
     std::thread mainQueue([&] {
         std::minstd_rand random(99);
         while (playing) {
-            instrument.player->update([&](PadPlayer::Config& c) {
+            player.update([&](PadPlayer::Config& c) {
                 c.repeatOn = random() % 4 != 0;
                 c.accent = random() % 2 == 0;
                 c.settings.octave = static_cast<int>(random() % 3) - 1;
                 c.settings.inKey = random() % 2 == 0;
                 c.dark = random() % 8 == 0;
             });
-            instrument.player->refreshLEDs();
+            player.refreshLEDs();
             std::this_thread::sleep_for(2ms);
         }
     });
@@ -228,10 +166,8 @@ TEST(PadPlayerOnTimer, ManyThreadsPressingWhileTheTimerRuns) {
     mainQueue.join();
 
     // Every pad is up again, so every note that was played has ended.
-    EXPECT_EQ(instrument.receiver.sounding(), 0u);
-    EXPECT_TRUE(instrument.player->soundingNotes().empty());
-    instrument.shutdown();
-    EXPECT_EQ(instrument.receiver.sounding(), 0u);
+    EXPECT_EQ(instrument.heardAndSounding().second, 0u);
+    EXPECT_TRUE(player.soundingNotes().empty());
 }
 
 }  // namespace
