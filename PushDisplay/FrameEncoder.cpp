@@ -3,9 +3,9 @@
 #include <bit>
 #include <cstring>
 #include <limits>
-#include <stdexcept>
 
 #include "PushDisplay/DisplayFormat.h"
+#include "core/Precondition.h"
 
 namespace corvane {
 
@@ -74,15 +74,11 @@ void encodeLine(const std::uint8_t* src, std::uint8_t* dst, PixelOrder order) {
 void FrameEncoder::encode(std::span<const std::uint8_t> bgra, std::size_t bytesPerRow,
                           PushFrame& frame) const {
     constexpr std::size_t rows = DisplayFormat::height;
-    if (bytesPerRow < sourceRowBytes) {
-        throw std::invalid_argument("FrameEncoder: bytes per row below 3840");
-    }
-    if (bytesPerRow > std::numeric_limits<std::size_t>::max() / rows) {
-        throw std::invalid_argument("FrameEncoder: bytes per row overflow the bitmap size");
-    }
-    if (bgra.size() < bytesPerRow * rows) {
-        throw std::invalid_argument("FrameEncoder: bitmap buffer too short");
-    }
+    precondition(bytesPerRow >= sourceRowBytes, "display bitmap rows shorter than 3840 bytes");
+    precondition(bytesPerRow <= std::numeric_limits<std::size_t>::max() / rows,
+                 "display bitmap size overflows");
+    precondition(bgra.size() >= bytesPerRow * rows, "display bitmap buffer shorter than its rows");
+    // A block of any other length is given the full length rather than written past its end.
     frame.bytes.resize(DisplayFormat::frameBytes);
     const std::uint8_t* src = bgra.data();
     std::uint8_t* dst = frame.bytes.data();

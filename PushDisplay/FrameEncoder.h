@@ -22,8 +22,7 @@ struct FrameEncoder {
     // bgra: 960 x 160 pixels of 4 bytes (blue, green, red, alpha; alpha is ignored), rows top
     // first, bytesPerRow apart; only the first 3,840 bytes of each row are read. Writes all of
     // frame.bytes in place, giving a block of another length the full length first.
-    // Throws std::invalid_argument when bytesPerRow is below 3,840 or the buffer holds fewer than
-    // bytesPerRow x 160 bytes.
+    // Preconditions: bytesPerRow >= 3,840 and the buffer holds bytesPerRow x 160 bytes.
     void encode(std::span<const std::uint8_t> bgra, std::size_t bytesPerRow, PushFrame& frame) const;
 
     // The same block, built the plain per-pixel way; for checking encode, not for the frame path.

@@ -22,6 +22,14 @@ struct Rect {
     constexpr double midX() const { return x + width / 2; }
     constexpr double midY() const { return y + height / 2; }
 
+    // The same area with a non-negative width and height.
+    constexpr Rect standardized() const {
+        Rect r = *this;
+        if (r.width < 0) r.x += r.width, r.width = -r.width;
+        if (r.height < 0) r.y += r.height, r.height = -r.height;
+        return r;
+    }
+
     constexpr Rect insetBy(double dx, double dy) const {
         return {x + dx, y + dy, width - 2 * dx, height - 2 * dy};
     }

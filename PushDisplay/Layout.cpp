@@ -2,20 +2,15 @@
 
 #include <algorithm>
 #include <cmath>
-#include <stdexcept>
-#include <string>
 
 #include "PushDisplay/Theme.h"
+#include "core/Precondition.h"
 
 namespace corvane::Layout {
 
 namespace {
 
-void requireColumn(int i) {
-    if (i < 0 || i >= Theme::columns) {
-        throw std::out_of_range("Layout: column " + std::to_string(i) + " outside 0...7");
-    }
-}
+void requireColumn(int i) { precondition(i >= 0 && i < Theme::columns, "display column outside 0...7"); }
 
 }  // namespace
 

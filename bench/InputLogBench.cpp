@@ -1,5 +1,6 @@
 // Cost of the input path on the receive thread, and of one log call on the caller's thread.
 
+#include "core/Log.h"
 #include "core/MIDIMessage.h"
 #include "core/PushInputDecoder.h"
 #include "core/Router.h"
@@ -7,6 +8,10 @@
 #include <benchmark/benchmark.h>
 
 #include <array>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
 
 namespace corvane {
 namespace {
@@ -28,6 +33,44 @@ void BM_DecodeAndRoute(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_DecodeAndRoute);
+
+// A log of its own in a temporary folder, echo off, removed afterwards.
+class TemporaryLog {
+public:
+    TemporaryLog() {
+        std::string name = (std::filesystem::temp_directory_path() / "corvane-bench-XXXXXX").string();
+        if (::mkdtemp(name.data()) != nullptr) folder_ = name;
+        log_ = std::make_unique<Log>(folder_, 1'000'000, 2);
+        log_->setEchoToStderr(false);
+    }
+    ~TemporaryLog() {
+        log_.reset();
+        std::error_code ignored;
+        std::filesystem::remove_all(folder_, ignored);
+    }
+    Log& operator*() { return *log_; }
+
+private:
+    std::filesystem::path folder_ = std::filesystem::temp_directory_path() / "corvane-bench";
+    std::unique_ptr<Log> log_;
+};
+
+void BM_LogFilteredOut(benchmark::State& state) {
+    TemporaryLog log;
+    const int value = 42;
+    for (auto _ : state) (*log).debug([&] { return "value " + std::to_string(value); });
+}
+BENCHMARK(BM_LogFilteredOut);
+
+// The caller's share of a written line; the queue writes it meanwhile. A fixed count keeps the
+// backlog bounded.
+void BM_LogWritten(benchmark::State& state) {
+    TemporaryLog log;
+    const int value = 42;
+    for (auto _ : state) (*log).info([&] { return "value " + std::to_string(value); });
+    (*log).flush();  // after the timed loop
+}
+BENCHMARK(BM_LogWritten)->Iterations(200'000);
 
 }  // namespace
 }  // namespace corvane

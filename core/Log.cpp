@@ -1,0 +1,180 @@
+#include "core/Log.h"
+
+#include "platform/XDGPaths.h"
+
+#include <cerrno>
+#include <csignal>
+#include <ctime>
+#include <charconv>
+
+#include <fcntl.h>
+#include <pthread.h>
+#include <unistd.h>
+
+namespace corvane {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The whole buffer, retrying after interruptions; gives how many bytes went out.
+std::size_t writeAll(int fd, std::string_view bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n > 0) {
+            done += static_cast<std::size_t>(n);
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else {
+            break;
+        }
+    }
+    return done;
+}
+
+// "yyyy-MM-dd HH:mm:ss.SSS" in local time.
+void appendTimestamp(std::string& line, std::chrono::system_clock::time_point time) {
+    using namespace std::chrono;
+    const auto second = floor<seconds>(time);
+    const auto millis = duration_cast<milliseconds>(time - second).count();
+    const std::time_t t = system_clock::to_time_t(second);
+    std::tm local{};
+    localtime_r(&t, &local);
+    char text[40];
+    std::size_t length = std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+    text[length++] = '.';
+    text[length++] = static_cast<char>('0' + millis / 100);
+    text[length++] = static_cast<char>('0' + millis / 10 % 10);
+    text[length++] = static_cast<char>('0' + millis % 10);
+    line.append(text, length);
+}
+
+}  // namespace
+
+class Log::File {
+public:
+    explicit File(int fd) : fd_(fd) {}
+    ~File() { ::close(fd_); }
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+    int fd() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+std::optional<Log::Level> Log::level(int rawValue) {
+    if (rawValue < 0 || rawValue > 3) return std::nullopt;
+    return static_cast<Level>(rawValue);
+}
+
+std::string_view Log::label(Level level) {
+    switch (level) {
+        case Level::debug: return "DEBUG";
+        case Level::info: return "INFO";
+        case Level::warning: return "WARN";
+        case Level::error: return "ERROR";
+    }
+    return "";
+}
+
+Log::Log(std::optional<fs::path> directory, std::int64_t maxBytes, int keepFiles)
+    : directory_(directory ? std::move(*directory) : XDGPaths::corvaneStateDirectory()),
+      maxBytes_(maxBytes),
+      keepFiles_(keepFiles),
+      queue_("push.log") {
+    tzset();
+    // A standard error whose reader has gone must not end the process from this thread, even
+    // where the program has not ignored SIGPIPE: the write just fails with EPIPE.
+    queue_.async([] {
+        sigset_t pipe;
+        sigemptyset(&pipe);
+        sigaddset(&pipe, SIGPIPE);
+        pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
+    });
+}
+
+Log::~Log() = default;
+
+Log& Log::shared() {
+    static Log* const log = new Log(std::nullopt, 1'000'000, 3);
+    return *log;
+}
+
+fs::path Log::fileURL() const { return directory_ / "bridge.log"; }
+
+fs::path Log::numbered(int number) const {
+    char digits[16];
+    const auto end = std::to_chars(digits, digits + sizeof digits, number).ptr;
+    return directory_ / ("bridge.log." + std::string(digits, end));
+}
+
+void Log::enqueue(Level level, std::string message) {
+    const auto time = std::chrono::system_clock::now();
+    queue_.async([this, level, time, message = std::move(message)] {
+        std::string line;
+        line.reserve(message.size() + 32);
+        appendTimestamp(line, time);
+        line += ' ';
+        line += label(level);
+        line += ' ';
+        line += message;
+        line += '\n';
+        write(line);
+    });
+}
+
+void Log::flush() {
+    queue_.sync([this] {
+        if (file_) ::fsync(file_->fd());
+    });
+}
+
+void Log::write(std::string_view line) {
+    // Before the file, so the copy survives file errors. Failures are ignored.
+    if (echoToStderr()) writeAll(STDERR_FILENO, line);
+    append(line);
+}
+
+void Log::append(std::string_view bytes) {
+    if (!file_) open();
+    const auto size = static_cast<std::int64_t>(bytes.size());
+    // An empty file is never rotated: that would only push an older file out for nothing.
+    if (bytesWritten_ > 0 && bytesWritten_ + size > maxBytes_) {
+        rotate();
+        open();
+    }
+    if (!file_) return;
+    // A short or failed write loses the line from the file; count what did land.
+    bytesWritten_ += static_cast<std::int64_t>(writeAll(file_->fd(), bytes));
+}
+
+void Log::open() {
+    std::error_code ignored;
+    fs::create_directories(directory_, ignored);
+    bytesWritten_ = 0;
+    const int fd = ::open(fileURL().c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        file_.reset();
+        return;
+    }
+    file_ = std::make_unique<File>(fd);
+    // An existing file keeps growing across runs until the cap.
+    const off_t end = ::lseek(fd, 0, SEEK_END);
+    if (end > 0) bytesWritten_ = end;
+}
+
+void Log::rotate() {
+    file_.reset();
+    std::error_code ignored;
+    if (keepFiles_ >= 2) fs::remove(numbered(keepFiles_ - 1), ignored);
+    if (keepFiles_ < 2) {
+        fs::remove(fileURL(), ignored);
+        return;
+    }
+    for (int i = keepFiles_ - 2; i >= 1; --i) fs::rename(numbered(i), numbered(i + 1), ignored);
+    fs::rename(fileURL(), numbered(1), ignored);
+}
+
+}  // namespace corvane

@@ -1,0 +1,262 @@
+#include "core/IgnoreSIGPIPE.h"
+#include "core/Log.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace corvane {
+namespace {
+
+namespace fs = std::filesystem;
+using Level = Log::Level;
+
+// Every line written at INFO with an empty message is this long: time stamp, blank, label, blank,
+// line feed.
+constexpr std::int64_t emptyInfoLine = 23 + 1 + 4 + 1 + 1;
+
+std::string read(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::vector<std::string> lines(const fs::path& path) {
+    std::vector<std::string> result;
+    std::istringstream in(read(path));
+    for (std::string line; std::getline(in, line);) result.push_back(line);
+    return result;
+}
+
+// Standard error redirected into a file for the lifetime of the object.
+class CapturedStderr {
+public:
+    explicit CapturedStderr(const fs::path& path) : saved_(::dup(STDERR_FILENO)) {
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        ::dup2(fd, STDERR_FILENO);
+        ::close(fd);
+    }
+    ~CapturedStderr() {
+        ::dup2(saved_, STDERR_FILENO);
+        ::close(saved_);
+    }
+
+private:
+    int saved_;
+};
+
+class LogTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string name = (fs::temp_directory_path() / "corvane-log-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(name.data()), nullptr);
+        root = name;
+        folder = root / "state" / "corvane";
+    }
+    void TearDown() override { fs::remove_all(root); }
+
+    std::unique_ptr<Log> makeLog(std::int64_t maxBytes = 1'000'000, int keepFiles = 3) {
+        auto log = std::make_unique<Log>(folder, maxBytes, keepFiles);
+        log->setEchoToStderr(false);
+        return log;
+    }
+    fs::path file(const char* name = "bridge.log") const { return folder / name; }
+
+    fs::path root;
+    fs::path folder;
+};
+
+TEST_F(LogTest, LevelsHaveTheirRawValuesAndLabels) {
+    EXPECT_EQ(Log::level(0), Level::debug);
+    EXPECT_EQ(Log::level(3), Level::error);
+    EXPECT_FALSE(Log::level(-1));
+    EXPECT_FALSE(Log::level(4));
+    EXPECT_EQ(Log::label(Level::debug), "DEBUG");
+    EXPECT_EQ(Log::label(Level::info), "INFO");
+    EXPECT_EQ(Log::label(Level::warning), "WARN");
+    EXPECT_EQ(Log::label(Level::error), "ERROR");
+}
+
+TEST_F(LogTest, StartsWithItsDefaultsAndOpensNothingYet) {
+    Log log(folder, 100, 3);
+    EXPECT_EQ(log.minimumLevel(), Level::info);
+    EXPECT_TRUE(log.echoToStderr());
+    EXPECT_FALSE(log.logMIDI());
+    EXPECT_EQ(log.fileURL(), folder / "bridge.log");
+    log.flush();
+    EXPECT_FALSE(fs::exists(folder));
+}
+
+TEST_F(LogTest, WritesTimeLabelAndMessageIntoAFolderItCreates) {
+    auto log = makeLog();
+    log->info([] { return std::string("bridge started"); });
+    log->error([] { return "port gone"; });
+    log->flush();
+    const std::regex stamp(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} )");
+    const auto written = lines(file());
+    ASSERT_EQ(written.size(), 2u);
+    EXPECT_TRUE(std::regex_search(written[0], stamp));
+    EXPECT_EQ(written[0].substr(23), " INFO bridge started");
+    EXPECT_EQ(written[1].substr(23), " ERROR port gone");
+}
+
+TEST_F(LogTest, TheGateSkipsTheMessageBelowTheMinimumLevel) {
+    auto log = makeLog();
+    log->setMinimumLevel(Level::warning);
+    int calls = 0;
+    log->info([&] { ++calls; return std::string("hidden"); });
+    log->debug([&] { ++calls; return std::string("hidden"); });
+    EXPECT_EQ(calls, 0);
+    log->warning([&] { ++calls; return std::string("careful"); });
+    log->error([&] { ++calls; return std::string("broken"); });
+    EXPECT_EQ(calls, 2);
+    log->flush();
+    const auto written = lines(file());
+    ASSERT_EQ(written.size(), 2u);
+    EXPECT_THAT(written[0], ::testing::EndsWith(" WARN careful"));
+    EXPECT_THAT(written[1], ::testing::EndsWith(" ERROR broken"));
+}
+
+TEST_F(LogTest, MIDILinesFollowTheirOwnSwitch) {
+    auto log = makeLog();
+    log->setMinimumLevel(Level::debug);
+    int calls = 0;
+    log->midi([&] { ++calls; return std::string("push → control: B0 47 01"); });
+    EXPECT_EQ(calls, 0);
+    log->setLogMIDI(true);
+    log->setMinimumLevel(Level::error);
+    log->midi([&] { ++calls; return std::string("push → control: B0 47 01"); });
+    EXPECT_EQ(calls, 1);
+    log->flush();
+    const auto written = lines(file());
+    ASSERT_EQ(written.size(), 1u);
+    EXPECT_THAT(written[0], ::testing::EndsWith(" DEBUG push → control: B0 47 01"));
+}
+
+TEST_F(LogTest, AppendsToAnExistingFileAndCountsItTowardsTheCap) {
+    fs::create_directories(folder);
+    std::ofstream(file()) << std::string(70, 'x');
+    auto log = makeLog(70 + emptyInfoLine);
+    log->info([] { return ""; });  // exactly at the cap: no rotation
+    log->flush();
+    EXPECT_FALSE(fs::exists(file("bridge.log.1")));
+    EXPECT_EQ(fs::file_size(file()), static_cast<std::uintmax_t>(70 + emptyInfoLine));
+    EXPECT_EQ(read(file()).substr(0, 70), std::string(70, 'x'));
+
+    log->info([] { return "next"; });  // one past it: the full file becomes number 1
+    log->flush();
+    EXPECT_EQ(fs::file_size(file("bridge.log.1")), static_cast<std::uintmax_t>(70 + emptyInfoLine));
+    const auto written = lines(file());
+    ASSERT_EQ(written.size(), 1u);
+    EXPECT_THAT(written[0], ::testing::EndsWith(" INFO next"));
+}
+
+TEST_F(LogTest, RotationKeepsOnlyKeepFilesFilesNewestFirst) {
+    auto log = makeLog(emptyInfoLine + 1, 3);
+    for (char c : std::string("abcde")) log->info([c] { return std::string(1, c); });
+    log->flush();
+    EXPECT_THAT(lines(file()), ::testing::ElementsAre(::testing::EndsWith(" e")));
+    EXPECT_THAT(lines(file("bridge.log.1")), ::testing::ElementsAre(::testing::EndsWith(" d")));
+    EXPECT_THAT(lines(file("bridge.log.2")), ::testing::ElementsAre(::testing::EndsWith(" c")));
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 3);
+}
+
+TEST_F(LogTest, KeepFilesOneDeletesTheFullFile) {
+    auto log = makeLog(2 * emptyInfoLine, 1);
+    log->info([] { return ""; });
+    log->info([] { return ""; });
+    log->info([] { return "third"; });
+    log->flush();
+    EXPECT_THAT(lines(file()), ::testing::ElementsAre(::testing::EndsWith(" INFO third")));
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
+}
+
+TEST_F(LogTest, ALineLongerThanTheCapStillLandsWithoutRotatingAnEmptyFile) {
+    auto log = makeLog(10, 3);
+    log->info([] { return "far too long for the cap"; });
+    log->info([] { return "again"; });
+    log->flush();
+    EXPECT_THAT(lines(file()), ::testing::ElementsAre(::testing::EndsWith(" again")));
+    EXPECT_THAT(lines(file("bridge.log.1")), ::testing::ElementsAre(::testing::EndsWith(" far too long for the cap")));
+    EXPECT_FALSE(fs::exists(file("bridge.log.2")));
+}
+
+TEST_F(LogTest, EchoGoesToStandardErrorOnlyWhenOn) {
+    const fs::path captured = root / "stderr";
+    auto log = makeLog();
+    {
+        CapturedStderr redirect(captured);
+        log->info([] { return "quiet"; });
+        log->flush();
+        log->setEchoToStderr(true);
+        log->info([] { return "loud"; });
+        log->flush();
+    }
+    EXPECT_THAT(lines(captured), ::testing::ElementsAre(::testing::EndsWith(" INFO loud")));
+    EXPECT_EQ(lines(file()).size(), 2u);
+}
+
+TEST_F(LogTest, AClosedStandardErrorNeitherStopsTheProcessNorTheFile) {
+    ignoreSIGPIPE();
+    int pipeEnds[2];
+    ASSERT_EQ(::pipe(pipeEnds), 0);
+    ::close(pipeEnds[0]);
+    const int saved = ::dup(STDERR_FILENO);
+    ::dup2(pipeEnds[1], STDERR_FILENO);
+    ::close(pipeEnds[1]);
+    auto log = makeLog();
+    log->setEchoToStderr(true);
+    log->info([] { return "nobody reads this"; });
+    log->flush();
+    ::dup2(saved, STDERR_FILENO);
+    ::close(saved);
+    EXPECT_EQ(lines(file()).size(), 1u);
+}
+
+TEST_F(LogTest, AFolderThatCannotBeCreatedOnlyLosesLines) {
+    fs::create_directories(root / "state");
+    std::ofstream(folder) << "a file where the folder should be";
+    auto log = makeLog();
+    log->error([] { return "lost"; });
+    log->flush();
+    EXPECT_TRUE(fs::is_regular_file(folder));
+}
+
+TEST_F(LogTest, ManyThreadsLoseNoLineAndInterleaveNone) {
+    constexpr int threads = 8;
+    constexpr int perThread = 400;
+    auto log = makeLog(100'000'000, 3);
+    std::vector<std::thread> workers;
+    for (int t = 0; t < threads; ++t) {
+        workers.emplace_back([&log, t] {
+            for (int i = 0; i < perThread; ++i)
+                log->info([t, i] { return "thread " + std::to_string(t) + " line " + std::to_string(i) + " end"; });
+        });
+    }
+    for (auto& w : workers) w.join();
+    log->flush();
+    const std::regex shape(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} INFO thread (\d) line (\d+) end)");
+    std::vector<int> next(threads, 0);
+    const auto written = lines(file());
+    ASSERT_EQ(written.size(), static_cast<std::size_t>(threads * perThread));
+    for (const auto& line : written) {
+        std::smatch match;
+        ASSERT_TRUE(std::regex_match(line, match, shape)) << line;
+        const int t = std::stoi(match[1]);
+        EXPECT_EQ(std::stoi(match[2]), next[t]++);  // each thread's lines in the order it logged them
+    }
+}
+
+TEST(LogShared, IsOneObject) { EXPECT_EQ(&Log::shared(), &Log::shared()); }
+
+}  // namespace
+}  // namespace corvane
