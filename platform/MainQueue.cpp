@@ -5,11 +5,14 @@
 
 #include <glib.h>
 
+#include <sys/timerfd.h>
+#include <unistd.h>
 #include <algorithm>
 #include <atomic>
 #include <climits>
+#include <cstdint>
 #include <mutex>
-#include <unistd.h>
+#include <optional>
 
 namespace corvane::MainQueue {
 
@@ -26,6 +29,10 @@ struct State {
     GMainContext* context = nullptr;
     GSource* source = nullptr;
     std::atomic<bool> quitRequested{false};
+    // GLib's poll waits in whole milliseconds; a timerfd wakes it at the exact deadline.
+    int timerFD = -1;
+    gpointer timerTag = nullptr;
+    std::optional<Clock::time_point> armed;  // the deadline the timerfd is set to
 };
 
 int millisecondsUntil(Clock::time_point deadline, Clock::time_point now) {
@@ -38,6 +45,22 @@ int millisecondsUntil(Clock::time_point deadline, Clock::time_point now) {
 
 State& state();
 
+// Sets the timerfd to `deadline` (steady_clock is CLOCK_MONOTONIC), or disarms it.
+void arm(State& s, std::optional<Clock::time_point> deadline) {
+    if (deadline == s.armed) return;
+    itimerspec spec{};
+    if (deadline) {
+        const auto ns =
+            std::chrono::duration_cast<std::chrono::nanoseconds>(deadline->time_since_epoch()).count();
+        // Zero would disarm; a deadline at the clock's very start is long past anyway.
+        spec.it_value.tv_sec = static_cast<time_t>(ns / 1'000'000'000);
+        spec.it_value.tv_nsec = static_cast<long>(ns % 1'000'000'000);
+        if (spec.it_value.tv_sec <= 0 && spec.it_value.tv_nsec <= 0) spec.it_value.tv_nsec = 1;
+    }
+    timerfd_settime(s.timerFD, TFD_TIMER_ABSTIME, &spec, nullptr);
+    s.armed = deadline;
+}
+
 gboolean prepare(GSource*, gint* timeout) {
     State& s = state();
     std::lock_guard lock(s.mutex);
@@ -47,13 +70,23 @@ gboolean prepare(GSource*, gint* timeout) {
         return TRUE;
     }
     const std::optional<Clock::time_point> deadline = s.tasks.nextDeadline();
-    *timeout = deadline ? millisecondsUntil(*deadline, now) : -1;
+    if (s.timerFD >= 0) {
+        arm(s, deadline);
+        *timeout = -1;
+    } else {
+        *timeout = deadline ? millisecondsUntil(*deadline, now) : -1;
+    }
     return FALSE;
 }
 
-gboolean check(GSource*) {
+gboolean check(GSource* source) {
     State& s = state();
     std::lock_guard lock(s.mutex);
+    if (s.timerFD >= 0 && (g_source_query_unix_fd(source, s.timerTag) & G_IO_IN)) {
+        std::uint64_t expirations;
+        [[maybe_unused]] ssize_t n = read(s.timerFD, &expirations, sizeof expirations);
+        s.armed.reset();  // spent: the next prepare sets it again
+    }
     return s.tasks.readyCount(Clock::now()) > 0;
 }
 
@@ -99,10 +132,17 @@ State& state() {
         g_source_set_priority(s->source, G_PRIORITY_DEFAULT);
         g_source_set_can_recurse(s->source, TRUE);
         g_source_set_name(s->source, "corvane main queue");
+        s->timerFD = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+        if (s->timerFD >= 0) s->timerTag = g_source_add_unix_fd(s->source, s->timerFD, G_IO_IN);
         g_source_attach(s->source, s->context);
         return s;
     }();
     return *instance;
+}
+
+// The main thread itself is not waiting in poll: it runs prepare() again before it next waits.
+void wake(State& s) {
+    if (!isCurrent()) g_main_context_wakeup(s.context);
 }
 
 void post(Task task) {
@@ -111,7 +151,7 @@ void post(Task task) {
         std::lock_guard lock(s.mutex);
         s.tasks.post(std::move(task), Clock::now());
     }
-    g_main_context_wakeup(s.context);
+    wake(s);
 }
 
 std::shared_ptr<detail::Job> postTimer(Clock::time_point deadline, Clock::duration interval,
@@ -123,7 +163,7 @@ std::shared_ptr<detail::Job> postTimer(Clock::time_point deadline, Clock::durati
         s.tasks.postTimer(Task{{}, job, deadline, interval, 0}, Clock::now());
     }
     // The poll's time-out was computed for the earlier timers.
-    g_main_context_wakeup(s.context);
+    wake(s);
     return job;
 }
 
@@ -184,7 +224,8 @@ bool pumpUntil(const std::function<bool()>& condition, std::chrono::milliseconds
         // A short poll bounds the wait, so a condition changed by another thread without
         // posting anything is still seen soon.
         GSource* limit = g_timeout_source_new(static_cast<guint>(std::min(millisecondsUntil(end, now), 5)));
-        g_source_set_callback(limit, [](gpointer) -> gboolean { return G_SOURCE_REMOVE; }, nullptr, nullptr);
+        g_source_set_callback(
+            limit, [](gpointer) -> gboolean { return G_SOURCE_REMOVE; }, nullptr, nullptr);
         g_source_attach(limit, s.context);
         g_main_context_iteration(s.context, TRUE);
         g_source_destroy(limit);

@@ -4,9 +4,9 @@
 // sub-millisecond precision and never fire early.
 //
 // Destruction: work that was already posted for now (async, sync, and timers already due) still
-// runs, in order; delayed work not yet due and repeating timers are dropped without running.
-// Immediate work posted while those last items run is accepted and runs too; delayed work
-// posted then is dropped (its WorkItem reads as cancelled). The destructor then waits for the
+// runs, in order; delayed work not yet due and repeating timers are cancelled (their handles
+// read as cancelled and their closures are released). Immediate work posted while those last
+// items run is accepted and runs too; delayed work posted then is cancelled at once. The destructor then waits for the
 // worker, except when it runs on the worker itself (the last owner let go inside a task): then
 // the worker finishes the remaining items on its own and ends, and nothing is joined.
 //

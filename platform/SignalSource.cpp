@@ -2,10 +2,10 @@
 
 #include "platform/ProgrammingError.h"
 
-#include <csignal>
-
 #include <glib-unix.h>
 #include <glib.h>
+
+#include <csignal>
 
 namespace corvane {
 namespace {
@@ -21,8 +21,15 @@ void release(gpointer data) { delete static_cast<std::function<void()>*>(data); 
 
 SignalSource::SignalSource(int signum, std::function<void()> handler) : signum_(signum) {
     switch (signum) {
-    case SIGHUP: case SIGINT: case SIGTERM: case SIGUSR1: case SIGUSR2: case SIGWINCH: break;
-    default: detail::programmingError("SignalSource: GLib cannot watch this signal");
+        case SIGHUP:
+        case SIGINT:
+        case SIGTERM:
+        case SIGUSR1:
+        case SIGUSR2:
+        case SIGWINCH:
+            break;
+        default:
+            detail::programmingError("SignalSource: GLib cannot watch this signal");
     }
     // GLib keeps the callback data alive while the callback runs, so a source may be
     // destroyed from inside its own handler.

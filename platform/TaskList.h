@@ -19,11 +19,11 @@ namespace corvane::detail {
 using Clock = std::chrono::steady_clock;
 
 struct Task {
-    std::function<void()> work;     // plain work; empty when `job` holds it
-    std::shared_ptr<Job> job;       // cancellable work or a repeating timer
-    Clock::time_point deadline{};   // for timers
-    Clock::duration interval{};     // positive for a repeating timer
-    std::uint64_t sequence = 0;     // keeps timers with the same deadline in posting order
+    std::function<void()> work;    // plain work; empty when `job` holds it
+    std::shared_ptr<Job> job;      // cancellable work or a repeating timer
+    Clock::time_point deadline{};  // for timers
+    Clock::duration interval{};    // positive for a repeating timer
+    std::uint64_t sequence = 0;    // keeps timers with the same deadline in posting order
 };
 
 class TaskList {

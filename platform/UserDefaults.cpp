@@ -1,13 +1,13 @@
 #include "platform/UserDefaults.h"
 
+#include <fcntl.h>
+#include <unistd.h>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <fcntl.h>
 #include <limits>
 #include <set>
 #include <system_error>
-#include <unistd.h>
 
 namespace corvane {
 namespace {
@@ -30,19 +30,24 @@ Registry& registry() {
 
 std::optional<SettingValue> settingValue(const json& value) {
     switch (value.type()) {
-    case json::value_t::boolean: return SettingValue{value.get<bool>()};
-    case json::value_t::number_integer: return SettingValue{value.get<std::int64_t>()};
-    case json::value_t::number_unsigned: {
-        // Past the range of int64 only; keep the magnitude as a double.
-        const auto u = value.get<std::uint64_t>();
-        if (u <= static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
-            return SettingValue{static_cast<std::int64_t>(u)};
+        case json::value_t::boolean:
+            return SettingValue{value.get<bool>()};
+        case json::value_t::number_integer:
+            return SettingValue{value.get<std::int64_t>()};
+        case json::value_t::number_unsigned: {
+            // Past the range of int64 only; keep the magnitude as a double.
+            const auto u = value.get<std::uint64_t>();
+            if (u <= static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
+                return SettingValue{static_cast<std::int64_t>(u)};
+            }
+            return SettingValue{static_cast<double>(u)};
         }
-        return SettingValue{static_cast<double>(u)};
-    }
-    case json::value_t::number_float: return SettingValue{value.get<double>()};
-    case json::value_t::string: return SettingValue{value.get<std::string>()};
-    default: return std::nullopt;
+        case json::value_t::number_float:
+            return SettingValue{value.get<double>()};
+        case json::value_t::string:
+            return SettingValue{value.get<std::string>()};
+        default:
+            return std::nullopt;
     }
 }
 
@@ -98,7 +103,8 @@ bool writeAll(int fd, const std::string& text) {
 
 // Replaces `file` with `text` so that a crash at any moment leaves the old file or the new one.
 // Returns the reason when it fails; the old file is then untouched.
-std::optional<std::string> writeAtomically(const fs::path& folder, const fs::path& file, const std::string& text) {
+std::optional<std::string> writeAtomically(const fs::path& folder, const fs::path& file,
+                                           const std::string& text) {
     std::error_code created;
     fs::create_directories(folder, created);
     if (created) return "could not create the folder: " + created.message();

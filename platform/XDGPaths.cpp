@@ -1,9 +1,9 @@
 #include "platform/XDGPaths.h"
 
-#include <cstdlib>
 #include <pwd.h>
-#include <system_error>
 #include <unistd.h>
+#include <cstdlib>
+#include <system_error>
 #include <vector>
 
 namespace corvane::XDGPaths {

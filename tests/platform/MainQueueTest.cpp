@@ -36,27 +36,38 @@ TEST(MainQueueOrder, WorkFromSeveralThreadsRunsInTheOrderPosted) {
 
 TEST(MainQueueOrder, ADueTimerRunsAfterEarlierWorkAndBeforeLaterWork) {
     auto ran = std::make_shared<std::vector<std::string>>();
-    MainQueue::asyncAfter(20ms, [ran] { ran->push_back("timer"); });
+    MainQueue::asyncAfter(100ms, [ran] { ran->push_back("timer"); });
     std::thread([ran] { MainQueue::async([ran] { ran->push_back("before"); }); }).join();
-    std::this_thread::sleep_for(50ms);
+    std::this_thread::sleep_for(200ms);
     std::thread([ran] { MainQueue::async([ran] { ran->push_back("after"); }); }).join();
     ASSERT_TRUE(MainQueue::pumpUntil([&] { return ran->size() == 3; }, 5s));
     EXPECT_EQ(*ran, (std::vector<std::string>{"before", "timer", "after"}));
 }
 
-TEST(MainQueueTimers, NeverRunEarlyAndRunInDeadlineOrder) {
-    auto order = std::make_shared<std::vector<int>>();
+TEST(MainQueueTimers, NeverRunEarly) {
+    int ran = 0;
     int early = 0;
-    for (int ms : {25, 3, 12, 1, 7}) {
-        const auto due = Clock::now() + std::chrono::milliseconds(ms);
-        MainQueue::asyncAfter(std::chrono::milliseconds(ms), [order, &early, ms, due] {
+    for (int us : {3000, 500, 2000, 100, 1000, 0}) {
+        const auto due = Clock::now() + std::chrono::microseconds(us);
+        MainQueue::asyncAfter(std::chrono::microseconds(us), [&, due] {
             if (Clock::now() < due) ++early;
-            order->push_back(ms);
+            ++ran;
         });
     }
-    ASSERT_TRUE(MainQueue::pumpUntil([&] { return order->size() == 5; }, 5s));
+    ASSERT_TRUE(MainQueue::pumpUntil([&] { return ran == 6; }, 5s));
     EXPECT_EQ(early, 0);
-    EXPECT_EQ(*order, (std::vector<int>{1, 3, 7, 12, 25}));
+}
+
+TEST(MainQueueTimers, RunInDeadlineOrderThenPostingOrder) {
+    std::vector<std::string> order;
+    const auto base = Clock::now() + 5ms;
+    for (auto [ms, name] : {std::pair{6, "d"}, {2, "b"}, {0, "a"}, {2, "c"}, {4, "e"}}) {
+        MainQueue::asyncAt(base + std::chrono::milliseconds(ms),
+                           [&order, name = std::string(name)] { order.push_back(name); });
+    }
+    std::this_thread::sleep_until(base + 20ms);
+    ASSERT_TRUE(MainQueue::pumpUntil([&] { return order.size() == 5; }, 5s));
+    EXPECT_EQ(order, (std::vector<std::string>{"a", "b", "c", "e", "d"}));
 }
 
 TEST(MainQueueTimers, ACancelledItemNeverRunsEvenWhenAlreadyDue) {

@@ -68,34 +68,41 @@ TEST(SerialQueueOrder, ADueTimerRunsAfterEarlierWorkAndBeforeLaterWork) {
     std::vector<std::string> ran;
     Gate gate;
     gate.blockOn(queue);
-    queue.asyncAfter(20ms, [&] { ran.push_back("timer"); });
+    queue.asyncAfter(100ms, [&] { ran.push_back("timer"); });
     queue.async([&] { ran.push_back("before"); });
-    std::this_thread::sleep_for(50ms);
+    std::this_thread::sleep_for(200ms);
     queue.async([&] { ran.push_back("after"); });
     gate.open();
     queue.sync([] {});
     EXPECT_EQ(ran, (std::vector<std::string>{"before", "timer", "after"}));
 }
 
-TEST(SerialQueueTimers, NeverRunEarlyAndRunInDeadlineOrder) {
+TEST(SerialQueueTimers, NeverRunEarly) {
     SerialQueue queue("test.early");
-    std::mutex mutex;
-    std::vector<int> order;
+    std::atomic<int> ran{0};
     std::atomic<int> early{0};
-    for (int ms : {30, 5, 20, 1, 10}) {
-        const auto due = Clock::now() + std::chrono::milliseconds(ms);
-        queue.asyncAfter(std::chrono::milliseconds(ms), [&, ms, due] {
+    for (int us : {3000, 500, 2000, 100, 1000, 0}) {
+        const auto due = Clock::now() + std::chrono::microseconds(us);
+        queue.asyncAfter(std::chrono::microseconds(us), [&, due] {
             if (Clock::now() < due) ++early;
-            std::lock_guard lock(mutex);
-            order.push_back(ms);
+            ++ran;
         });
     }
-    ASSERT_TRUE(waitFor([&] {
-        std::lock_guard lock(mutex);
-        return order.size() == 5;
-    }));
+    ASSERT_TRUE(waitFor([&] { return ran == 6; }));
     EXPECT_EQ(early, 0);
-    EXPECT_EQ(order, (std::vector<int>{1, 5, 10, 20, 30}));
+}
+
+TEST(SerialQueueTimers, RunInDeadlineOrderThenPostingOrder) {
+    SerialQueue queue("test.deadlines");
+    std::vector<std::string> order;
+    const auto base = Clock::now() + 5ms;
+    for (auto [ms, name] : {std::pair{6, "d"}, {2, "b"}, {0, "a"}, {2, "c"}, {4, "e"}}) {
+        queue.asyncAt(base + std::chrono::milliseconds(ms),
+                      [&order, name = std::string(name)] { order.push_back(name); });
+    }
+    std::this_thread::sleep_until(base + 20ms);
+    queue.sync([] {});
+    EXPECT_EQ(order, (std::vector<std::string>{"a", "b", "c", "e", "d"}));
 }
 
 TEST(SerialQueueTimers, ACancelledItemNeverRunsEvenWhenAlreadyDue) {
@@ -123,11 +130,11 @@ TEST(SerialQueueTimers, ACancelledItemNeverRunsEvenWhenAlreadyDue) {
 }
 
 TEST(SerialQueueTimers, ARepeatingTimerFiresOnScheduleUntilCancelledInsideItsHandler) {
+    RepeatingTimer timer;  // outlives the queue's worker, which uses it
     SerialQueue queue("test.repeat");
     std::atomic<int> fired{0};
     std::atomic<int> early{0};
     const auto start = Clock::now();
-    RepeatingTimer timer;
     queue.sync([&] {
         timer = queue.scheduleRepeating(2ms, 0ns, [&] {
             const int n = ++fired;
@@ -143,13 +150,13 @@ TEST(SerialQueueTimers, ARepeatingTimerFiresOnScheduleUntilCancelledInsideItsHan
 }
 
 TEST(SerialQueueTimers, DroppingTheHandleInsideTheHandlerStopsTheTimer) {
+    RepeatingTimer timer;
     SerialQueue queue("test.drop");
     std::atomic<int> fired{0};
-    RepeatingTimer timer;
     queue.sync([&] {
         timer = queue.scheduleRepeating(1ms, 0ns, [&] {
-            ++fired;
             timer = RepeatingTimer();
+            ++fired;
         });
     });
     ASSERT_TRUE(waitFor([&] { return fired == 1; }));
@@ -197,6 +204,7 @@ TEST(SerialQueueDestruction, RunsPostedWorkAndDropsDelayedWork) {
     EXPECT_FALSE(delayedRan);
     EXPECT_FALSE(repeatRan);
     EXPECT_TRUE(delayedWatch.expired());
+    EXPECT_TRUE(timer.isCancelled());
     timer.cancel();  // harmless after the queue is gone
 }
 

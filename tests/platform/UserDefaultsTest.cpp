@@ -2,14 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <sys/stat.h>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 namespace corvane {
@@ -33,8 +33,8 @@ protected:
     }
 
     std::unique_ptr<UserDefaults> open(std::chrono::milliseconds writeDelay = 1h) {
-        return std::make_unique<UserDefaults>(folder, [this](const std::string& m) { problems.push_back(m); },
-                                              writeDelay);
+        return std::make_unique<UserDefaults>(
+            folder, [this](const std::string& m) { problems.push_back(m); }, writeDelay);
     }
 
     static std::string contents(const fs::path& path) {
@@ -99,7 +99,8 @@ TEST_F(UserDefaultsTest, OtherJSONValuesReadAsAbsentAndSurviveARewrite) {
 }
 
 TEST_F(UserDefaultsTest, AFileThatCannotBeParsedIsKeptAsideAndTheDefaultsUsed) {
-    for (const std::string& broken : {std::string("{\"pads.root\": 3,"), std::string("[1, 2]"), std::string()}) {
+    for (const std::string& broken :
+         {std::string("{\"pads.root\": 3,"), std::string("[1, 2]"), std::string()}) {
         problems.clear();
         writeFile(broken);
         auto defaults = open();

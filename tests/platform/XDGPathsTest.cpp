@@ -2,12 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <pwd.h>
+#include <unistd.h>
 #include <cstdlib>
 #include <map>
 #include <optional>
-#include <pwd.h>
 #include <string>
-#include <unistd.h>
 
 namespace corvane {
 namespace {

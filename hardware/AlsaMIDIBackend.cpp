@@ -1,0 +1,557 @@
+#include "hardware/AlsaMIDIBackend.h"
+
+#include <alsa/asoundlib.h>
+#include <poll.h>
+#include <pthread.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <condition_variable>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
+#include "core/Log.h"
+#include "hardware/AlsaMIDIEvents.h"
+#include "hardware/AlsaPortIdentities.h"
+#include "hardware/MIDIError.h"
+#include "platform/MainQueue.h"
+
+namespace corvane {
+
+namespace {
+
+constexpr const char* sequencerDevice = "/dev/snd/seq";
+
+// Room for a whole system-exclusive event of another application; an event larger than the
+// input buffer could never be read.
+constexpr std::size_t inputBufferBytes = 256 * 1024;
+constexpr std::size_t inputPoolEvents = 2000;
+
+struct SeqCloser {
+    void operator()(snd_seq_t* seq) const { snd_seq_close(seq); }
+};
+using SeqHandle = std::unique_ptr<snd_seq_t, SeqCloser>;
+
+struct ClientInfoDeleter {
+    void operator()(snd_seq_client_info_t* info) const { snd_seq_client_info_free(info); }
+};
+struct PortInfoDeleter {
+    void operator()(snd_seq_port_info_t* info) const { snd_seq_port_info_free(info); }
+};
+
+class EventFD {
+public:
+    EventFD() : fd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
+        if (fd_ < 0) throw std::system_error(errno, std::generic_category(), "eventfd");
+    }
+    ~EventFD() { close(fd_); }
+    EventFD(const EventFD&) = delete;
+    EventFD& operator=(const EventFD&) = delete;
+
+    int fd() const { return fd_; }
+    void signal() const {
+        std::uint64_t one = 1;
+        [[maybe_unused]] auto written = write(fd_, &one, sizeof one);
+    }
+    void clear() const {
+        std::uint64_t count;
+        [[maybe_unused]] auto read = ::read(fd_, &count, sizeof count);
+    }
+
+private:
+    int fd_;
+};
+
+std::string alsaDetail(int error) {
+    if (!AlsaMIDIBackend::sequencerPresent()) {
+        return std::string("no ALSA sequencer on this machine (") + sequencerDevice + " is missing)";
+    }
+    return std::string("ALSA error ") + std::to_string(error) + " (" + snd_strerror(error) + ")";
+}
+
+[[noreturn]] void fail(int error, const char* operation) {
+    throw MIDIError(error, operation, alsaDetail(error));
+}
+
+int clientOf(MIDIRef ref) { return static_cast<int>(ref >> 8); }
+int portOf(MIDIRef ref) { return static_cast<int>(ref & 0xFF); }
+
+// alsa-lib reports some failures itself; they go to the log, not to standard error.
+void logAlsaLibError(const char* file, int line, const char* function, int error, const char* format, ...) {
+    char text[512];
+    va_list arguments;
+    va_start(arguments, format);
+    std::vsnprintf(text, sizeof text, format, arguments);
+    va_end(arguments);
+    Log::shared().debug([&] {
+        return std::string("ALSA lib ") + file + ":" + std::to_string(line) + " (" + function + ") " + text +
+               (error != 0 ? std::string(": ") + snd_strerror(error) : std::string());
+    });
+}
+
+struct Receiver {
+    explicit Receiver(MIDIReceiveCallback callback) : callback(std::move(callback)) {}
+    MIDIReceiveCallback callback;
+    AlsaEventDecoder decoder;  // receive thread only
+};
+
+struct Client {
+    int id = 0;
+    SeqHandle seq;
+    int announcePort = -1;
+    std::function<void()> onSetupChanged;
+    std::atomic<bool> disposed{false};
+    std::atomic<bool> notificationPending{false};
+    std::map<int, std::shared_ptr<Receiver>> receivers;  // by port number, under State::lock
+};
+
+bool isSetupEvent(snd_seq_event_type_t type) {
+    return type >= SND_SEQ_EVENT_CLIENT_START && type <= SND_SEQ_EVENT_PORT_CHANGE;
+}
+
+}  // namespace
+
+struct AlsaMIDIBackend::State {
+    std::mutex lock;  // guards everything up to the thread
+    std::map<int, std::shared_ptr<Client>> clients;
+    AlsaPortIdentities identities;
+    int announcer = -1;  // the client whose announcements keep `identities`
+    std::uint64_t generation = 0;
+    std::uint64_t seenGeneration = 0;
+    std::condition_variable generationSeen;
+    bool stopping = false;
+    EventFD wake;
+    std::thread thread;
+
+    std::mutex deliveryLock;  // held by the receive thread while it handles events
+    std::mutex sendLock;      // serialises every send and guards the encoder
+    AlsaEventEncoder encoder;
+
+    bool onReceiveThread() const {
+        return thread.joinable() && std::this_thread::get_id() == thread.get_id();
+    }
+
+    std::shared_ptr<Client> client(int id) {
+        std::lock_guard guard(lock);
+        auto found = clients.find(id);
+        return found == clients.end() ? nullptr : found->second;
+    }
+
+    // Blocks until the receive thread has let go of every client removed so far and finished the
+    // events it was handling. Never waits for itself.
+    void waitForReceiveThread() {
+        if (onReceiveThread()) return;
+        {
+            std::unique_lock guard(lock);
+            if (!thread.joinable()) return;
+            std::uint64_t target = ++generation;
+            wake.signal();
+            generationSeen.wait(guard, [&] { return seenGeneration >= target || stopping; });
+        }
+        std::lock_guard delivered(deliveryLock);
+    }
+
+    void postSetupChanged() {
+        for (auto& [id, client] : clients) {
+            if (client->notificationPending.exchange(true)) continue;
+            std::weak_ptr<Client> weak = client;
+            MainQueue::async([weak] {
+                auto alive = weak.lock();
+                if (!alive) return;
+                alive->notificationPending = false;
+                if (!alive->disposed) alive->onSetupChanged();
+            });
+        }
+    }
+
+    void startThread() {
+        thread = std::thread([this] { receiveLoop(); });
+    }
+
+    void receiveLoop();
+    void drain(Client& client);
+    void handle(Client& client, const snd_seq_event_t& event, std::vector<std::uint8_t>& bytes,
+                bool& changed);
+    std::vector<MIDIBackend::Endpoint> endpoints(bool sources);
+    MIDIRef createPort(MIDIRef clientRef, const std::string& name, unsigned capabilities, unsigned type,
+                       const char* operation, MIDIReceiveCallback onReceive);
+    void deletePort(MIDIRef port);
+    void sendEvents(MIDIRef from, std::optional<MIDIRef> to, std::span<const std::uint8_t> bytes);
+};
+
+AlsaMIDIBackend::AlsaMIDIBackend() : state_(std::make_unique<State>()) {
+    static std::once_flag errorHandler;
+    std::call_once(errorHandler, [] { snd_lib_error_set_handler(logAlsaLibError); });
+}
+
+AlsaMIDIBackend::~AlsaMIDIBackend() {
+    {
+        std::lock_guard guard(state_->lock);
+        state_->stopping = true;
+    }
+    state_->wake.signal();
+    state_->generationSeen.notify_all();
+    if (state_->thread.joinable()) {
+        if (state_->onReceiveThread()) {
+            state_->thread.detach();
+        } else {
+            state_->thread.join();
+        }
+    }
+}
+
+bool AlsaMIDIBackend::sequencerPresent() { return access(sequencerDevice, F_OK) == 0; }
+
+// ---- receiving
+
+void AlsaMIDIBackend::State::receiveLoop() {
+    pthread_setname_np(pthread_self(), "corvane-midi-in");
+    std::vector<std::shared_ptr<Client>> polled;
+    std::vector<pollfd> descriptors;
+    std::vector<std::size_t> firstDescriptor;
+    for (;;) {
+        {
+            std::lock_guard guard(lock);
+            if (stopping) return;
+            polled.clear();
+            for (auto& [id, client] : clients) polled.push_back(client);
+            seenGeneration = generation;
+        }
+        generationSeen.notify_all();
+
+        descriptors.assign(1, pollfd{wake.fd(), POLLIN, 0});
+        firstDescriptor.clear();
+        for (auto& client : polled) {
+            firstDescriptor.push_back(descriptors.size());
+            int count = snd_seq_poll_descriptors_count(client->seq.get(), POLLIN);
+            descriptors.resize(descriptors.size() + static_cast<std::size_t>(std::max(count, 0)));
+            snd_seq_poll_descriptors(client->seq.get(), descriptors.data() + firstDescriptor.back(),
+                                     static_cast<unsigned>(std::max(count, 0)), POLLIN);
+        }
+        firstDescriptor.push_back(descriptors.size());
+
+        if (poll(descriptors.data(), descriptors.size(), -1) < 0) {
+            if (errno == EINTR) continue;
+            int error = errno;
+            Log::shared().error(
+                [&] { return std::string("MIDI receive: poll failed: ") + std::strerror(error); });
+            return;
+        }
+        if (descriptors[0].revents != 0) wake.clear();
+        for (std::size_t i = 0; i < polled.size(); ++i) {
+            bool ready = false;
+            for (std::size_t d = firstDescriptor[i]; d < firstDescriptor[i + 1]; ++d) {
+                ready = ready || (descriptors[d].revents & (POLLIN | POLLERR)) != 0;
+            }
+            if (ready && !polled[i]->disposed) drain(*polled[i]);
+        }
+    }
+}
+
+void AlsaMIDIBackend::State::drain(Client& client) {
+    std::lock_guard delivering(deliveryLock);
+    std::vector<std::uint8_t> bytes;
+    bool changed = false;
+    snd_seq_t* seq = client.seq.get();
+    // Poll said there is input, so this first read does not block; the rest come from the buffer.
+    snd_seq_event_t* event = nullptr;
+    int result = snd_seq_event_input(seq, &event);
+    for (;;) {
+        if (result == -ENOSPC) {
+            Log::shared().warning(
+                [] { return std::string("MIDI input overrun: received events were lost"); });
+            break;
+        }
+        if (result < 0) {
+            if (result != -EAGAIN) {
+                Log::shared().warning(
+                    [&] { return std::string("MIDI receive failed: ") + snd_strerror(result); });
+            }
+            break;
+        }
+        if (event != nullptr) handle(client, *event, bytes, changed);
+        if (client.disposed || snd_seq_event_input_pending(seq, 0) <= 0) break;
+        result = snd_seq_event_input(seq, &event);
+    }
+    if (changed) {
+        std::lock_guard guard(lock);
+        postSetupChanged();
+    }
+}
+
+void AlsaMIDIBackend::State::handle(Client& client, const snd_seq_event_t& event,
+                                    std::vector<std::uint8_t>& bytes, bool& changed) {
+    if (event.dest.port == client.announcePort) {
+        if (event.source.client != SND_SEQ_CLIENT_SYSTEM || !isSetupEvent(event.type)) return;
+        std::lock_guard guard(lock);
+        if (announcer != client.id) return;  // another client of ours keeps the identities
+        auto port = AlsaPortIdentities::address(event.data.addr.client, event.data.addr.port);
+        if (event.type == SND_SEQ_EVENT_PORT_START) identities.portStarted(port);
+        if (event.type == SND_SEQ_EVENT_PORT_EXIT) identities.portExited(port);
+        if (event.type == SND_SEQ_EVENT_CLIENT_EXIT) identities.clientExited(event.data.addr.client);
+        changed = true;
+        return;
+    }
+    std::shared_ptr<Receiver> receiver;
+    {
+        std::lock_guard guard(lock);
+        auto found = client.receivers.find(event.dest.port);
+        if (found == client.receivers.end()) return;
+        receiver = found->second;
+    }
+    if (receiver->decoder.decode(event, bytes)) receiver->callback(bytes);
+}
+
+// ---- clients
+
+MIDIRef AlsaMIDIBackend::createClient(const std::string& name, std::function<void()> onSetupChanged) {
+    snd_seq_t* opened = nullptr;
+    if (int error = snd_seq_open(&opened, "default", SND_SEQ_OPEN_DUPLEX, 0); error < 0)
+        fail(error, "MIDIClientCreate");
+    auto client = std::make_shared<Client>();
+    client->seq.reset(opened);
+    client->onSetupChanged = std::move(onSetupChanged);
+    snd_seq_t* seq = opened;
+    if (int error = snd_seq_set_client_name(seq, name.c_str()); error < 0) fail(error, "MIDIClientCreate");
+    snd_seq_set_input_buffer_size(seq, inputBufferBytes);
+    // The kernel drops what arrives while the input pool is full; bursts (a state dump from the
+    // script, a page of LED updates) need the largest pool there is.
+    snd_seq_set_client_pool_input(seq, inputPoolEvents);
+    client->id = snd_seq_client_id(seq);
+    client->announcePort =
+        snd_seq_create_simple_port(seq, "set-up changes", SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_NO_EXPORT,
+                                   SND_SEQ_PORT_TYPE_APPLICATION);
+    if (client->announcePort < 0) fail(client->announcePort, "MIDIClientCreate");
+    if (int error = snd_seq_connect_from(seq, client->announcePort, SND_SEQ_CLIENT_SYSTEM,
+                                         SND_SEQ_PORT_SYSTEM_ANNOUNCE);
+        error < 0) {
+        fail(error, "MIDIClientCreate");
+    }
+
+    std::lock_guard guard(state_->lock);
+    state_->clients[client->id] = client;
+    if (state_->announcer < 0) state_->announcer = client->id;
+    ++state_->generation;
+    if (!state_->thread.joinable()) state_->startThread();
+    state_->wake.signal();
+    return static_cast<MIDIRef>(client->id);
+}
+
+void AlsaMIDIBackend::disposeClient(MIDIRef ref) {
+    std::shared_ptr<Client> client;
+    {
+        std::lock_guard guard(state_->lock);
+        auto found = state_->clients.find(static_cast<int>(ref));
+        if (found == state_->clients.end()) return;
+        client = found->second;
+        client->disposed = true;
+        state_->clients.erase(found);
+        if (state_->announcer == client->id) {
+            // Another client takes over; whatever it missed meanwhile, everyone looks again.
+            state_->announcer = state_->clients.empty() ? -1 : state_->clients.begin()->first;
+            state_->postSetupChanged();
+        }
+    }
+    state_->waitForReceiveThread();
+    // The handle closes with the last reference, here or on the receive thread.
+}
+
+// ---- listings
+
+std::vector<MIDIBackend::Endpoint> AlsaMIDIBackend::State::endpoints(bool sources) {
+    std::shared_ptr<Client> lister;
+    {
+        std::lock_guard guard(lock);
+        if (auto found = clients.find(announcer); found != clients.end()) lister = found->second;
+    }
+    SeqHandle transient;
+    snd_seq_t* seq = lister ? lister->seq.get() : nullptr;
+    if (seq == nullptr) {
+        snd_seq_t* opened = nullptr;
+        if (int error = snd_seq_open(&opened, "default", SND_SEQ_OPEN_DUPLEX, 0); error < 0) {
+            Log::shared().debug([&] { return "MIDI endpoints: " + alsaDetail(error); });
+            return {};
+        }
+        transient.reset(opened);
+        seq = opened;
+    }
+
+    const unsigned wanted = sources ? SND_SEQ_PORT_CAP_READ | SND_SEQ_PORT_CAP_SUBS_READ
+                                    : SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_SUBS_WRITE;
+    snd_seq_client_info_t* rawClient = nullptr;
+    snd_seq_port_info_t* rawPort = nullptr;
+    if (snd_seq_client_info_malloc(&rawClient) < 0 || snd_seq_port_info_malloc(&rawPort) < 0) {
+        if (rawClient != nullptr) snd_seq_client_info_free(rawClient);
+        throw std::bad_alloc();
+    }
+    std::unique_ptr<snd_seq_client_info_t, ClientInfoDeleter> clientInfo(rawClient);
+    std::unique_ptr<snd_seq_port_info_t, PortInfoDeleter> portInfo(rawPort);
+
+    std::vector<MIDIBackend::Endpoint> result;
+    snd_seq_client_info_set_client(clientInfo.get(), -1);
+    while (snd_seq_query_next_client(seq, clientInfo.get()) >= 0) {
+        int clientID = snd_seq_client_info_get_client(clientInfo.get());
+        if (clientID == SND_SEQ_CLIENT_SYSTEM) continue;
+        snd_seq_port_info_set_client(portInfo.get(), clientID);
+        snd_seq_port_info_set_port(portInfo.get(), -1);
+        while (snd_seq_query_next_port(seq, portInfo.get()) >= 0) {
+            unsigned capabilities = snd_seq_port_info_get_capability(portInfo.get());
+            if ((capabilities & SND_SEQ_PORT_CAP_NO_EXPORT) != 0 || (capabilities & wanted) != wanted)
+                continue;
+            MIDIBackend::Endpoint endpoint;
+            endpoint.ref = AlsaPortIdentities::address(clientID, snd_seq_port_info_get_port(portInfo.get()));
+            if (const char* name = snd_seq_port_info_get_name(portInfo.get());
+                name != nullptr && *name != '\0') {
+                endpoint.name = name;
+            }
+            {
+                std::lock_guard guard(lock);
+                endpoint.uniqueID = identities.uniqueID(endpoint.ref);
+            }
+            result.push_back(std::move(endpoint));
+        }
+    }
+    return result;
+}
+
+std::vector<MIDIBackend::Endpoint> AlsaMIDIBackend::sources() { return state_->endpoints(true); }
+
+std::vector<MIDIBackend::Endpoint> AlsaMIDIBackend::destinations() { return state_->endpoints(false); }
+
+// ---- ports
+
+MIDIRef AlsaMIDIBackend::State::createPort(MIDIRef clientRef, const std::string& name, unsigned capabilities,
+                                           unsigned type, const char* operation,
+                                           MIDIReceiveCallback onReceive) {
+    auto owner = client(static_cast<int>(clientRef));
+    if (!owner) fail(-EINVAL, operation);
+    int port = snd_seq_create_simple_port(owner->seq.get(), name.c_str(), capabilities, type);
+    if (port < 0) fail(port, operation);
+    if (onReceive) {
+        auto receiver = std::make_shared<Receiver>(std::move(onReceive));
+        std::lock_guard guard(lock);
+        owner->receivers[port] = std::move(receiver);
+    }
+    return AlsaPortIdentities::address(owner->id, port);
+}
+
+void AlsaMIDIBackend::State::deletePort(MIDIRef port) {
+    auto owner = client(clientOf(port));
+    if (!owner) return;
+    bool receiving;
+    {
+        std::lock_guard guard(lock);
+        receiving = owner->receivers.erase(portOf(port)) > 0;
+        identities.removeFixed(port);
+    }
+    snd_seq_delete_simple_port(owner->seq.get(), portOf(port));
+    if (receiving && !onReceiveThread()) {
+        std::lock_guard delivered(deliveryLock);
+    }
+}
+
+MIDIRef AlsaMIDIBackend::createInputPort(MIDIRef client, const std::string& name,
+                                         MIDIReceiveCallback onReceive) {
+    return state_->createPort(client, name, SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_NO_EXPORT,
+                              SND_SEQ_PORT_TYPE_APPLICATION, "MIDIInputPortCreate", std::move(onReceive));
+}
+
+MIDIRef AlsaMIDIBackend::createOutputPort(MIDIRef client, const std::string& name) {
+    return state_->createPort(client, name, SND_SEQ_PORT_CAP_READ | SND_SEQ_PORT_CAP_NO_EXPORT,
+                              SND_SEQ_PORT_TYPE_APPLICATION, "MIDIOutputPortCreate", {});
+}
+
+void AlsaMIDIBackend::disposePort(MIDIRef port) { state_->deletePort(port); }
+
+void AlsaMIDIBackend::connectSource(MIDIRef inputPort, MIDIRef source) {
+    auto owner = state_->client(clientOf(inputPort));
+    if (!owner) return;
+    if (int error =
+            snd_seq_connect_from(owner->seq.get(), portOf(inputPort), clientOf(source), portOf(source));
+        error < 0) {
+        Log::shared().warning([&] {
+            return "MIDI: connecting " + std::to_string(clientOf(source)) + ":" +
+                   std::to_string(portOf(source)) + " failed: " + snd_strerror(error);
+        });
+    }
+}
+
+void AlsaMIDIBackend::disconnectSource(MIDIRef inputPort, MIDIRef source) {
+    auto owner = state_->client(clientOf(inputPort));
+    if (!owner) return;
+    // The subscription is gone already when the source's port has gone.
+    if (int error =
+            snd_seq_disconnect_from(owner->seq.get(), portOf(inputPort), clientOf(source), portOf(source));
+        error < 0) {
+        Log::shared().debug([&] {
+            return "MIDI: disconnecting " + std::to_string(clientOf(source)) + ":" +
+                   std::to_string(portOf(source)) + ": " + snd_strerror(error);
+        });
+    }
+}
+
+// ---- sending
+
+void AlsaMIDIBackend::State::sendEvents(MIDIRef from, std::optional<MIDIRef> to,
+                                        std::span<const std::uint8_t> bytes) {
+    if (bytes.empty()) return;
+    auto owner = client(clientOf(from));
+    if (!owner) return;
+    int failure = 0;
+    std::lock_guard sending(sendLock);
+    encoder.encode(bytes, [&](snd_seq_event_t& event) {
+        snd_seq_ev_set_source(&event, portOf(from));
+        if (to) {
+            snd_seq_ev_set_dest(&event, clientOf(*to), portOf(*to));
+        } else {
+            snd_seq_ev_set_subs(&event);
+        }
+        snd_seq_ev_set_direct(&event);
+        if (int result = snd_seq_event_output_direct(owner->seq.get(), &event); result < 0 && failure == 0) {
+            failure = result;
+        }
+    });
+    if (failure < 0) {
+        Log::shared().debug([&] { return std::string("MIDI send failed: ") + snd_strerror(failure); });
+    }
+}
+
+void AlsaMIDIBackend::send(MIDIRef outputPort, MIDIRef destination, std::span<const std::uint8_t> bytes) {
+    state_->sendEvents(outputPort, destination, bytes);
+}
+
+// ---- virtual endpoints
+
+MIDIRef AlsaMIDIBackend::createVirtualSource(MIDIRef client, const std::string& name, std::int32_t uniqueID) {
+    MIDIRef port = state_->createPort(client, name, SND_SEQ_PORT_CAP_READ | SND_SEQ_PORT_CAP_SUBS_READ,
+                                      SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_APPLICATION,
+                                      "MIDISourceCreate", {});
+    std::lock_guard guard(state_->lock);
+    state_->identities.setFixed(port, uniqueID);
+    return port;
+}
+
+MIDIRef AlsaMIDIBackend::createVirtualDestination(MIDIRef client, const std::string& name,
+                                                  std::int32_t uniqueID, MIDIReceiveCallback onReceive) {
+    MIDIRef port = state_->createPort(client, name, SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_SUBS_WRITE,
+                                      SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_APPLICATION,
+                                      "MIDIDestinationCreate", std::move(onReceive));
+    std::lock_guard guard(state_->lock);
+    state_->identities.setFixed(port, uniqueID);
+    return port;
+}
+
+void AlsaMIDIBackend::received(MIDIRef virtualSource, std::span<const std::uint8_t> bytes) {
+    state_->sendEvents(virtualSource, std::nullopt, bytes);
+}
+
+void AlsaMIDIBackend::disposeEndpoint(MIDIRef endpoint) { state_->deletePort(endpoint); }
+
+}  // namespace corvane

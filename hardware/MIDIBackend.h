@@ -1,0 +1,71 @@
+#pragma once
+// The seam between the MIDI ports and the system's MIDI service: one small interface, one class
+// per platform (the ALSA sequencer in the programs, a simulated MIDI system in the tests).
+//
+// Every object the backend makes is named by a MIDIRef: clients, ports, endpoints. Creating one
+// fails with MIDIError. Sources and destinations are listed in the system's order.
+//
+// Contract for every backend:
+// - Receive callbacks get one byte run (the bytes of one received packet, in order) per call, on
+//   a receive thread of the backend's, never on the main queue. Runs for one port arrive in order.
+// - A client's set-up callback runs on the main queue, after the change, at most once for changes
+//   that come together, and never after the client is disposed.
+// - Once disposePort, disposeEndpoint or disposeClient returns, the callbacks they took are never
+//   called again (unless the call came from inside such a callback, which may finish).
+// - send and received may be called from any thread; an empty byte run sends nothing.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace corvane {
+
+using MIDIRef = std::uint32_t;
+using MIDIReceiveCallback = std::function<void(std::span<const std::uint8_t>)>;
+
+class MIDIBackend {
+public:
+    // An endpoint's properties as the system keeps them; absent where it has none.
+    struct Endpoint {
+        MIDIRef ref = 0;
+        std::optional<std::string> name;
+        std::optional<std::int32_t> uniqueID;
+        bool offline = false;
+    };
+
+    virtual ~MIDIBackend() = default;
+
+    // The system's MIDI service (the ALSA sequencer), made on first use, shared by the process.
+    static std::shared_ptr<MIDIBackend> system();
+
+    virtual std::vector<Endpoint> sources() = 0;
+    virtual std::vector<Endpoint> destinations() = 0;
+
+    virtual MIDIRef createClient(const std::string& name, std::function<void()> onSetupChanged) = 0;
+    virtual void disposeClient(MIDIRef client) = 0;
+
+    // A port that receives from the sources connected to it.
+    virtual MIDIRef createInputPort(MIDIRef client, const std::string& name,
+                                    MIDIReceiveCallback onReceive) = 0;
+    virtual MIDIRef createOutputPort(MIDIRef client, const std::string& name) = 0;
+    virtual void disposePort(MIDIRef port) = 0;
+    // Failures (a source that has gone) are logged, not thrown.
+    virtual void connectSource(MIDIRef inputPort, MIDIRef source) = 0;
+    virtual void disconnectSource(MIDIRef inputPort, MIDIRef source) = 0;
+    // One packet, now, through the output port to the destination.
+    virtual void send(MIDIRef outputPort, MIDIRef destination, std::span<const std::uint8_t> bytes) = 0;
+
+    // Endpoints of this client that other applications see, with a fixed unique ID.
+    virtual MIDIRef createVirtualSource(MIDIRef client, const std::string& name, std::int32_t uniqueID) = 0;
+    virtual MIDIRef createVirtualDestination(MIDIRef client, const std::string& name, std::int32_t uniqueID,
+                                             MIDIReceiveCallback onReceive) = 0;
+    // One packet, now, to everyone reading the virtual source.
+    virtual void received(MIDIRef virtualSource, std::span<const std::uint8_t> bytes) = 0;
+    virtual void disposeEndpoint(MIDIRef endpoint) = 0;
+};
+
+}  // namespace corvane

@@ -1,0 +1,42 @@
+#pragma once
+// The program's connection to the MIDI service, which tells its observers when the MIDI set-up
+// changes (a device or an application's port comes, goes or is renamed).
+
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "hardware/MIDIBackend.h"
+
+namespace corvane {
+
+class MIDIClient {
+public:
+    // Fails with MIDIError ("MIDIClientCreate").
+    explicit MIDIClient(const std::string& name,
+                        std::shared_ptr<MIDIBackend> backend = MIDIBackend::system());
+    ~MIDIClient();
+    MIDIClient(const MIDIClient&) = delete;
+    MIDIClient& operator=(const MIDIClient&) = delete;
+
+    MIDIRef ref() const { return ref_; }
+    MIDIBackend& backend() const { return *backend_; }
+
+    // Observers run on the main queue, in registration order, after each set-up change.
+    void onSetupChanged(std::function<void()> observer);
+
+private:
+    struct Observers {
+        std::mutex lock;
+        std::vector<std::function<void()>> list;
+        void notify();
+    };
+
+    std::shared_ptr<MIDIBackend> backend_;
+    std::shared_ptr<Observers> observers_ = std::make_shared<Observers>();
+    MIDIRef ref_ = 0;
+};
+
+}  // namespace corvane

@@ -1,0 +1,487 @@
+#include "tests/support/SimulatedMIDISystem.h"
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <set>
+#include <stdexcept>
+#include <thread>
+
+#include "hardware/MIDIError.h"
+#include "platform/MainQueue.h"
+
+namespace corvane {
+
+using Callback = std::shared_ptr<MIDIReceiveCallback>;
+
+struct SimulatedMIDISystem::State {
+    struct EndpointEntry {
+        MIDIRef ref = 0;
+        bool isSource = false;
+        MIDIRef client = 0;  // 0 for the outside world
+        std::optional<std::string> name;
+        std::optional<std::int32_t> uniqueID;
+        bool offline = false;
+        Callback receiver;  // a virtual destination's callback, or a device's own handling
+    };
+    struct PortEntry {
+        MIDIRef client = 0;
+        Callback callback;  // input ports only
+    };
+    struct ClientEntry {
+        std::function<void()> onSetupChanged;
+        bool notificationPending = false;
+    };
+    struct Delivery {
+        MIDIRef target = 0;
+        Bytes bytes;
+    };
+
+    mutable std::mutex lock;
+    mutable std::condition_variable changed;
+    std::vector<EndpointEntry> endpoints;  // the system's order
+    std::map<MIDIRef, PortEntry> ports;
+    std::map<MIDIRef, std::set<MIDIRef>> readers;  // source -> input ports
+    std::map<MIDIRef, std::shared_ptr<ClientEntry>> clients;
+    std::map<std::string, std::int32_t> failures;
+    std::vector<Packet> packets;
+    std::vector<ConnectionCall> calls;
+    MIDIRef lastRef = 0x100;
+    std::int32_t lastUniqueID = 0x1000;
+    int notificationsDelivered = 0;
+    int notificationsOutstanding = 0;
+    std::deque<Delivery> queue;
+    bool delivering = false;
+    bool stopping = false;
+
+    std::mutex deliveryLock;  // held while a delivery runs
+    std::thread thread;
+    std::weak_ptr<State> self;
+
+    MIDIRef newRef() { return ++lastRef; }
+
+    EndpointEntry* endpoint(MIDIRef ref) {
+        auto found = std::find_if(endpoints.begin(), endpoints.end(), [&](auto& e) { return e.ref == ref; });
+        return found == endpoints.end() ? nullptr : &*found;
+    }
+
+    EndpointEntry& require(MIDIRef ref) {
+        EndpointEntry* entry = endpoint(ref);
+        if (entry == nullptr) throw std::invalid_argument("no such MIDI endpoint");
+        return *entry;
+    }
+
+    void checkFailure(const std::string& operation) {
+        auto found = failures.find(operation);
+        if (found == failures.end()) return;
+        std::int32_t status = found->second;
+        failures.erase(found);
+        throw MIDIError(status, operation);
+    }
+
+    // Under `lock`.
+    void enqueue(MIDIRef target, Bytes bytes) {
+        queue.push_back({target, std::move(bytes)});
+        changed.notify_all();
+    }
+
+    void deliverFrom(MIDIRef source, std::span<const std::uint8_t> bytes) {
+        auto found = readers.find(source);
+        if (found == readers.end()) return;
+        for (MIDIRef port : found->second) enqueue(port, Bytes(bytes.begin(), bytes.end()));
+    }
+
+    // Under `lock`: every client hears of the change once, later, on the main queue.
+    void setupChanged() {
+        for (auto& [ref, client] : clients) {
+            if (client->notificationPending) continue;
+            client->notificationPending = true;
+            ++notificationsOutstanding;
+            std::weak_ptr<State> weakState = self;
+            std::weak_ptr<ClientEntry> weakClient = client;
+            MIDIRef clientRef = ref;
+            MainQueue::async([weakState, weakClient, clientRef] {
+                auto state = weakState.lock();
+                if (!state) return;
+                std::function<void()> notify;
+                {
+                    std::lock_guard guard(state->lock);
+                    --state->notificationsOutstanding;
+                    auto client = weakClient.lock();
+                    if (!client) return;
+                    client->notificationPending = false;
+                    if (!state->clients.contains(clientRef)) return;
+                    notify = client->onSetupChanged;
+                }
+                if (notify) notify();
+                std::lock_guard guard(state->lock);
+                ++state->notificationsDelivered;
+                state->changed.notify_all();
+            });
+        }
+    }
+
+    bool onDeliveryThread() const { return std::this_thread::get_id() == thread.get_id(); }
+
+    // After a callback was removed: a delivery to it that is running finishes first.
+    void waitForRunningDelivery() {
+        if (onDeliveryThread()) return;
+        std::lock_guard delivered(deliveryLock);
+    }
+
+    bool idle() const { return queue.empty() && !delivering && notificationsOutstanding == 0; }
+
+    void deliveryLoop() {
+        std::unique_lock guard(lock);
+        for (;;) {
+            changed.wait(guard, [&] { return stopping || !queue.empty(); });
+            if (stopping) return;
+            Delivery delivery = std::move(queue.front());
+            queue.pop_front();
+            Callback callback;
+            if (auto port = ports.find(delivery.target); port != ports.end()) {
+                callback = port->second.callback;
+            } else if (EndpointEntry* entry = endpoint(delivery.target)) {
+                callback = entry->receiver;
+            }
+            delivering = true;
+            std::unique_lock running(deliveryLock);
+            guard.unlock();
+            if (callback && *callback) (*callback)(delivery.bytes);
+            running.unlock();
+            guard.lock();
+            delivering = false;
+            changed.notify_all();
+        }
+    }
+};
+
+SimulatedMIDISystem::SimulatedMIDISystem() : state_(std::make_shared<State>()) {
+    state_->self = state_;
+    state_->thread = std::thread([state = state_.get()] { state->deliveryLoop(); });
+}
+
+SimulatedMIDISystem::~SimulatedMIDISystem() {
+    {
+        std::lock_guard guard(state_->lock);
+        state_->stopping = true;
+        state_->changed.notify_all();
+    }
+    if (state_->onDeliveryThread()) {
+        state_->thread.detach();
+    } else {
+        state_->thread.join();
+    }
+}
+
+// ---- the outside world
+
+MIDIRef SimulatedMIDISystem::addSource(std::optional<std::string> name, std::optional<std::int32_t> uniqueID,
+                                       bool offline) {
+    std::lock_guard guard(state_->lock);
+    MIDIRef ref = state_->newRef();
+    state_->endpoints.push_back(
+        {ref, true, 0, std::move(name), uniqueID.value_or(++state_->lastUniqueID), offline, {}});
+    state_->setupChanged();
+    return ref;
+}
+
+MIDIRef SimulatedMIDISystem::addDestination(std::optional<std::string> name,
+                                            std::optional<std::int32_t> uniqueID, bool offline) {
+    std::lock_guard guard(state_->lock);
+    MIDIRef ref = state_->newRef();
+    state_->endpoints.push_back(
+        {ref, false, 0, std::move(name), uniqueID.value_or(++state_->lastUniqueID), offline, {}});
+    state_->setupChanged();
+    return ref;
+}
+
+SimulatedMIDISystem::Device SimulatedMIDISystem::addDevice(const std::string& name,
+                                                           std::optional<std::int32_t> uniqueID) {
+    std::int32_t id;
+    {
+        std::lock_guard guard(state_->lock);
+        id = uniqueID.value_or(state_->lastUniqueID + 1);
+        state_->lastUniqueID = std::max(state_->lastUniqueID, id + 1);
+    }
+    Device device;
+    device.source = addSource(name, id);
+    device.destination = addDestination(name, id + 1);
+    return device;
+}
+
+void SimulatedMIDISystem::remove(MIDIRef endpoint) {
+    std::lock_guard guard(state_->lock);
+    state_->require(endpoint);
+    std::erase_if(state_->endpoints, [&](auto& e) { return e.ref == endpoint; });
+    state_->readers.erase(endpoint);
+    state_->setupChanged();
+}
+
+void SimulatedMIDISystem::remove(Device device) {
+    remove(device.source);
+    remove(device.destination);
+}
+
+void SimulatedMIDISystem::rename(MIDIRef endpoint, std::optional<std::string> name) {
+    std::lock_guard guard(state_->lock);
+    state_->require(endpoint).name = std::move(name);
+    state_->setupChanged();
+}
+
+void SimulatedMIDISystem::setOffline(MIDIRef endpoint, bool offline) {
+    std::lock_guard guard(state_->lock);
+    state_->require(endpoint).offline = offline;
+    state_->setupChanged();
+}
+
+void SimulatedMIDISystem::setReceiver(MIDIRef destination, MIDIReceiveCallback receiver) {
+    std::lock_guard guard(state_->lock);
+    auto& entry = state_->require(destination);
+    if (entry.isSource || entry.client != 0) throw std::invalid_argument("not an outside destination");
+    entry.receiver = std::make_shared<MIDIReceiveCallback>(std::move(receiver));
+}
+
+// ---- traffic
+
+void SimulatedMIDISystem::inject(MIDIRef endpoint, Bytes bytes) {
+    std::lock_guard guard(state_->lock);
+    auto& entry = state_->require(endpoint);
+    if (entry.isSource && entry.client == 0) {
+        if (!entry.offline) state_->deliverFrom(endpoint, bytes);
+    } else if (!entry.isSource && entry.client != 0) {
+        state_->enqueue(endpoint, std::move(bytes));
+    } else {
+        throw std::invalid_argument("bytes come from outside sources or go to our virtual destinations");
+    }
+}
+
+std::vector<SimulatedMIDISystem::Bytes> SimulatedMIDISystem::sentTo(MIDIRef endpoint) const {
+    std::lock_guard guard(state_->lock);
+    std::vector<Bytes> runs;
+    for (const auto& packet : state_->packets) {
+        if (packet.to == endpoint || (packet.to == 0 && packet.from == endpoint))
+            runs.push_back(packet.bytes);
+    }
+    return runs;
+}
+
+std::vector<SimulatedMIDISystem::Packet> SimulatedMIDISystem::sent() const {
+    std::lock_guard guard(state_->lock);
+    return state_->packets;
+}
+
+void SimulatedMIDISystem::clearSent() {
+    std::lock_guard guard(state_->lock);
+    state_->packets.clear();
+}
+
+// ---- looking at the system
+
+std::optional<MIDIRef> SimulatedMIDISystem::findSource(const std::string& name) const {
+    std::lock_guard guard(state_->lock);
+    for (const auto& e : state_->endpoints) {
+        if (e.isSource && e.name == name) return e.ref;
+    }
+    return std::nullopt;
+}
+
+std::optional<MIDIRef> SimulatedMIDISystem::findDestination(const std::string& name) const {
+    std::lock_guard guard(state_->lock);
+    for (const auto& e : state_->endpoints) {
+        if (!e.isSource && e.name == name) return e.ref;
+    }
+    return std::nullopt;
+}
+
+std::vector<MIDIRef> SimulatedMIDISystem::readersOf(MIDIRef source) const {
+    std::lock_guard guard(state_->lock);
+    auto found = state_->readers.find(source);
+    if (found == state_->readers.end()) return {};
+    return {found->second.begin(), found->second.end()};
+}
+
+std::vector<SimulatedMIDISystem::ConnectionCall> SimulatedMIDISystem::connectionCalls() const {
+    std::lock_guard guard(state_->lock);
+    return state_->calls;
+}
+
+void SimulatedMIDISystem::clearConnectionCalls() {
+    std::lock_guard guard(state_->lock);
+    state_->calls.clear();
+}
+
+int SimulatedMIDISystem::setupNotifications() const {
+    std::lock_guard guard(state_->lock);
+    return state_->notificationsDelivered;
+}
+
+int SimulatedMIDISystem::clientCount() const {
+    std::lock_guard guard(state_->lock);
+    return static_cast<int>(state_->clients.size());
+}
+
+int SimulatedMIDISystem::portCount() const {
+    std::lock_guard guard(state_->lock);
+    return static_cast<int>(state_->ports.size());
+}
+
+void SimulatedMIDISystem::failNext(const std::string& operation, std::int32_t status) {
+    std::lock_guard guard(state_->lock);
+    state_->failures[operation] = status;
+}
+
+// ---- waiting
+
+void SimulatedMIDISystem::waitForDeliveries() const {
+    std::unique_lock guard(state_->lock);
+    state_->changed.wait(guard, [&] { return state_->queue.empty() && !state_->delivering; });
+}
+
+bool SimulatedMIDISystem::settle(std::chrono::milliseconds timeout) {
+    auto end = std::chrono::steady_clock::now() + timeout;
+    auto remaining = [&] {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+    };
+    auto idle = [&] {
+        std::lock_guard guard(state_->lock);
+        return state_->idle();
+    };
+    for (;;) {
+        if (!MainQueue::pumpUntil(idle, remaining())) return false;
+        // The main queue runs in order: once this marker has run, so has everything posted before.
+        auto marker = std::make_shared<std::atomic<bool>>(false);
+        MainQueue::async([marker] { *marker = true; });
+        if (!MainQueue::pumpUntil([&] { return marker->load(); }, remaining())) return false;
+        if (idle()) return true;
+    }
+}
+
+// ---- MIDIBackend
+
+std::vector<MIDIBackend::Endpoint> SimulatedMIDISystem::sources() {
+    std::lock_guard guard(state_->lock);
+    std::vector<Endpoint> result;
+    for (const auto& e : state_->endpoints) {
+        if (e.isSource) result.push_back({e.ref, e.name, e.uniqueID, e.offline});
+    }
+    return result;
+}
+
+std::vector<MIDIBackend::Endpoint> SimulatedMIDISystem::destinations() {
+    std::lock_guard guard(state_->lock);
+    std::vector<Endpoint> result;
+    for (const auto& e : state_->endpoints) {
+        if (!e.isSource) result.push_back({e.ref, e.name, e.uniqueID, e.offline});
+    }
+    return result;
+}
+
+MIDIRef SimulatedMIDISystem::createClient(const std::string&, std::function<void()> onSetupChanged) {
+    std::lock_guard guard(state_->lock);
+    state_->checkFailure("MIDIClientCreate");
+    MIDIRef ref = state_->newRef();
+    auto client = std::make_shared<State::ClientEntry>();
+    client->onSetupChanged = std::move(onSetupChanged);
+    state_->clients[ref] = std::move(client);
+    return ref;
+}
+
+void SimulatedMIDISystem::disposeClient(MIDIRef client) {
+    std::lock_guard guard(state_->lock);
+    state_->clients.erase(client);
+}
+
+MIDIRef SimulatedMIDISystem::createInputPort(MIDIRef client, const std::string&,
+                                             MIDIReceiveCallback onReceive) {
+    std::lock_guard guard(state_->lock);
+    state_->checkFailure("MIDIInputPortCreate");
+    MIDIRef ref = state_->newRef();
+    state_->ports[ref] = {client, std::make_shared<MIDIReceiveCallback>(std::move(onReceive))};
+    return ref;
+}
+
+MIDIRef SimulatedMIDISystem::createOutputPort(MIDIRef client, const std::string&) {
+    std::lock_guard guard(state_->lock);
+    state_->checkFailure("MIDIOutputPortCreate");
+    MIDIRef ref = state_->newRef();
+    state_->ports[ref] = {client, nullptr};
+    return ref;
+}
+
+void SimulatedMIDISystem::disposePort(MIDIRef port) {
+    {
+        std::lock_guard guard(state_->lock);
+        state_->ports.erase(port);
+        for (auto& [source, ports] : state_->readers) ports.erase(port);
+    }
+    state_->waitForRunningDelivery();
+}
+
+void SimulatedMIDISystem::connectSource(MIDIRef inputPort, MIDIRef source) {
+    std::lock_guard guard(state_->lock);
+    state_->calls.push_back({inputPort, source, true});
+    State::EndpointEntry* entry = state_->endpoint(source);
+    if (entry == nullptr || !entry->isSource || !state_->ports.contains(inputPort)) return;
+    state_->readers[source].insert(inputPort);
+}
+
+void SimulatedMIDISystem::disconnectSource(MIDIRef inputPort, MIDIRef source) {
+    std::lock_guard guard(state_->lock);
+    state_->calls.push_back({inputPort, source, false});
+    if (auto found = state_->readers.find(source); found != state_->readers.end())
+        found->second.erase(inputPort);
+}
+
+void SimulatedMIDISystem::send(MIDIRef outputPort, MIDIRef destination, std::span<const std::uint8_t> bytes) {
+    if (bytes.empty()) return;
+    std::lock_guard guard(state_->lock);
+    state_->packets.push_back({outputPort, destination, Bytes(bytes.begin(), bytes.end())});
+    State::EndpointEntry* entry = state_->endpoint(destination);
+    if (entry != nullptr && !entry->isSource && entry->receiver) {
+        state_->enqueue(destination, Bytes(bytes.begin(), bytes.end()));
+    }
+}
+
+MIDIRef SimulatedMIDISystem::createVirtualSource(MIDIRef client, const std::string& name,
+                                                 std::int32_t uniqueID) {
+    std::lock_guard guard(state_->lock);
+    state_->checkFailure("MIDISourceCreate");
+    MIDIRef ref = state_->newRef();
+    state_->endpoints.push_back({ref, true, client, name, uniqueID, false, {}});
+    state_->setupChanged();
+    return ref;
+}
+
+MIDIRef SimulatedMIDISystem::createVirtualDestination(MIDIRef client, const std::string& name,
+                                                      std::int32_t uniqueID, MIDIReceiveCallback onReceive) {
+    std::lock_guard guard(state_->lock);
+    state_->checkFailure("MIDIDestinationCreate");
+    MIDIRef ref = state_->newRef();
+    state_->endpoints.push_back({ref, false, client, name, uniqueID, false,
+                                 std::make_shared<MIDIReceiveCallback>(std::move(onReceive))});
+    state_->setupChanged();
+    return ref;
+}
+
+void SimulatedMIDISystem::received(MIDIRef virtualSource, std::span<const std::uint8_t> bytes) {
+    if (bytes.empty()) return;
+    std::lock_guard guard(state_->lock);
+    state_->packets.push_back({virtualSource, 0, Bytes(bytes.begin(), bytes.end())});
+    state_->deliverFrom(virtualSource, bytes);
+}
+
+void SimulatedMIDISystem::disposeEndpoint(MIDIRef endpoint) {
+    {
+        std::lock_guard guard(state_->lock);
+        std::erase_if(state_->endpoints, [&](auto& e) { return e.ref == endpoint; });
+        state_->readers.erase(endpoint);
+        state_->setupChanged();
+    }
+    state_->waitForRunningDelivery();
+}
+
+}  // namespace corvane

@@ -1,0 +1,136 @@
+#pragma once
+// A MIDI system for tests, behind the same interface as the ALSA sequencer. Tests play the
+// outside world: they add devices and other applications' endpoints, rename them, take them
+// offline and remove them, make them send bytes, and read what was sent to them. Set-up changes
+// reach clients on the main queue, coalesced, as the real system's do; every received byte run
+// is delivered on one delivery thread, in the order it was sent. Every packet sent through the
+// system is recorded. Thread-safe.
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "hardware/MIDIBackend.h"
+
+namespace corvane {
+
+class SimulatedMIDISystem final : public MIDIBackend {
+public:
+    using Bytes = std::vector<std::uint8_t>;
+
+    // One packet sent through the system: by an output port to a destination, or by a virtual
+    // source to its readers (then `to` is 0).
+    struct Packet {
+        MIDIRef from = 0;
+        MIDIRef to = 0;
+        Bytes bytes;
+        bool operator==(const Packet&) const = default;
+    };
+
+    // One connectSource or disconnectSource call, whether or not it changed anything.
+    struct ConnectionCall {
+        MIDIRef port = 0;
+        MIDIRef source = 0;
+        bool connect = false;
+        bool operator==(const ConnectionCall&) const = default;
+    };
+
+    // A device's port pair, as a USB MIDI device shows one port.
+    struct Device {
+        MIDIRef source = 0;
+        MIDIRef destination = 0;
+    };
+
+    SimulatedMIDISystem();
+    ~SimulatedMIDISystem() override;
+    SimulatedMIDISystem(const SimulatedMIDISystem&) = delete;
+    SimulatedMIDISystem& operator=(const SimulatedMIDISystem&) = delete;
+
+    // ---- The outside world. New endpoints go to the end of the system's order. No name lists as
+    // "?"; no unique ID means a fresh one. Each of these is a set-up change.
+
+    MIDIRef addSource(std::optional<std::string> name, std::optional<std::int32_t> uniqueID = {},
+                      bool offline = false);
+    MIDIRef addDestination(std::optional<std::string> name, std::optional<std::int32_t> uniqueID = {},
+                           bool offline = false);
+    // Source and destination of one name; the destination's unique ID is the source's + 1.
+    Device addDevice(const std::string& name, std::optional<std::int32_t> uniqueID = {});
+    void remove(MIDIRef endpoint);
+    void remove(Device device);
+    void rename(MIDIRef endpoint, std::optional<std::string> name);
+    void setOffline(MIDIRef endpoint, bool offline);
+
+    // Called on the delivery thread with every run sent to an outside destination (a device's
+    // own handling of what it receives, such as answering a query by injecting a reply).
+    void setReceiver(MIDIRef destination, MIDIReceiveCallback receiver);
+
+    // ---- Traffic.
+
+    // Bytes coming from an outside source (a device or another application playing), one run to
+    // every input port connected to it; nothing from an offline source. Given one of our virtual
+    // destinations, the bytes arrive at it as if an application sent them. Delivered later, on
+    // the delivery thread.
+    void inject(MIDIRef endpoint, Bytes bytes);
+
+    // Every run sent to this destination, or by this virtual source, in order.
+    std::vector<Bytes> sentTo(MIDIRef endpoint) const;
+    // Every packet sent through the system, in order.
+    std::vector<Packet> sent() const;
+    void clearSent();
+
+    // ---- Looking at the system.
+
+    // The first source (destination) with this name, in the system's order.
+    std::optional<MIDIRef> findSource(const std::string& name) const;
+    std::optional<MIDIRef> findDestination(const std::string& name) const;
+    // The input ports connected to a source.
+    std::vector<MIDIRef> readersOf(MIDIRef source) const;
+    std::vector<ConnectionCall> connectionCalls() const;
+    void clearConnectionCalls();
+    // Set-up notifications that have reached clients.
+    int setupNotifications() const;
+    int clientCount() const;
+    int portCount() const;  // input and output ports
+
+    // The next create call of this operation ("MIDIClientCreate", "MIDIInputPortCreate",
+    // "MIDIOutputPortCreate", "MIDISourceCreate", "MIDIDestinationCreate") fails with `status`.
+    void failNext(const std::string& operation, std::int32_t status = -10830);
+
+    // ---- Waiting (main thread).
+
+    // Until every delivery queued so far has run. Any thread but the delivery thread.
+    void waitForDeliveries() const;
+    // Pumps the main queue until no delivery and no set-up notification is outstanding, and the
+    // main-queue work they posted has run; false after `timeout`.
+    bool settle(std::chrono::milliseconds timeout = std::chrono::seconds(5));
+
+    // ---- MIDIBackend.
+
+    std::vector<Endpoint> sources() override;
+    std::vector<Endpoint> destinations() override;
+    MIDIRef createClient(const std::string& name, std::function<void()> onSetupChanged) override;
+    void disposeClient(MIDIRef client) override;
+    MIDIRef createInputPort(MIDIRef client, const std::string& name, MIDIReceiveCallback onReceive) override;
+    MIDIRef createOutputPort(MIDIRef client, const std::string& name) override;
+    void disposePort(MIDIRef port) override;
+    void connectSource(MIDIRef inputPort, MIDIRef source) override;
+    void disconnectSource(MIDIRef inputPort, MIDIRef source) override;
+    void send(MIDIRef outputPort, MIDIRef destination, std::span<const std::uint8_t> bytes) override;
+    MIDIRef createVirtualSource(MIDIRef client, const std::string& name, std::int32_t uniqueID) override;
+    MIDIRef createVirtualDestination(MIDIRef client, const std::string& name, std::int32_t uniqueID,
+                                     MIDIReceiveCallback onReceive) override;
+    void received(MIDIRef virtualSource, std::span<const std::uint8_t> bytes) override;
+    void disposeEndpoint(MIDIRef endpoint) override;
+
+    struct State;
+
+private:
+    std::shared_ptr<State> state_;
+};
+
+}  // namespace corvane
