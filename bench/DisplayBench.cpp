@@ -3,12 +3,20 @@
 
 #include <benchmark/benchmark.h>
 
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 #include <random>
+#include <string>
 #include <vector>
 
+#include "PushDisplay/Canvas.h"
 #include "PushDisplay/DisplayFormat.h"
+#include "PushDisplay/DisplayScheduler.h"
 #include "PushDisplay/FrameEncoder.h"
+#include "PushDisplay/Layout.h"
+#include "PushDisplay/Theme.h"
+#include "platform/MainQueue.h"
 
 namespace corvane {
 namespace {
@@ -90,6 +98,73 @@ void BM_EncodePerPixel(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_EncodePerPixel)->Unit(benchmark::kMicrosecond);
+
+// A screen's worth of drawing: eight filled columns, five short texts in each.
+void drawColumns(Canvas& canvas, int frame) {
+    const Font name = canvas.font(13, FontWeight::semibold);
+    const Font value = canvas.font(19, FontWeight::bold, true);
+    const Font label = canvas.font(11, FontWeight::bold);
+    canvas.clear(Theme::background);
+    for (int i = 0; i < Theme::columns; ++i) {
+        const Rect column = Layout::column(i, 0, 160);
+        canvas.fill(column.insetBy(2, 2), i == frame % 8 ? Theme::accentDim : Theme::panel);
+        canvas.text("Track " + std::to_string(i + 1), {column.x, 4, 120, 18}, name, Theme::text,
+                    TextAlign::center);
+        canvas.text(std::to_string(frame % 100) + ".0 dB", {column.x, 30, 120, 26}, value, Theme::text,
+                    TextAlign::center);
+        canvas.text("Volume", {column.x, 60, 120, 16}, label, Theme::textDim, TextAlign::center);
+        canvas.text("Pan C", {column.x, 100, 120, 16}, label, Theme::textDim, TextAlign::center);
+        canvas.text("MUTE", {column.x, 140, 120, 16}, label, Theme::accent, TextAlign::center);
+    }
+}
+
+void BM_CanvasFrame(benchmark::State& state) {
+    Canvas canvas;
+    int frame = 0;
+    for (auto _ : state) drawColumns(canvas, frame++);
+}
+BENCHMARK(BM_CanvasFrame)->Unit(benchmark::kMicrosecond);
+
+class CountingSink : public FrameSink {
+public:
+    double send(const PushFrame& frame) override {
+        checkFrameLength(frame);
+        std::lock_guard lock(mutex_);
+        ++sent_;
+        changed_.notify_all();
+        return 0;
+    }
+    void waitFor(long count) {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return sent_ >= count; });
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    long sent_ = 0;
+};
+
+// From invalidate() to the frame in the sink: render pacing, draw, encode, hand-over, send.
+void BM_SchedulerCycle(benchmark::State& state) {
+    int drawn = 0;
+    auto scheduler = DisplayScheduler::create(PixelOrder::bgr565, 1e9, 3600,
+                                              [&](Canvas& canvas) { drawColumns(canvas, drawn++); });
+    auto sink = std::make_shared<CountingSink>();
+    scheduler->setSink(sink);
+    MainQueue::pumpUntil([&] { return drawn == 1; }, std::chrono::seconds(5));
+    sink->waitFor(1);
+    long expected = 1;
+    for (auto _ : state) {
+        const int before = drawn;
+        scheduler->invalidate();
+        MainQueue::pumpUntil([&] { return drawn > before; }, std::chrono::seconds(5));
+        sink->waitFor(++expected);
+    }
+    scheduler->setSink(nullptr);
+    MainQueue::pumpFor(std::chrono::milliseconds(5));
+}
+BENCHMARK(BM_SchedulerCycle)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace corvane
