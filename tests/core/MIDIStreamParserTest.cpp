@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <span>
 #include <vector>
 
 #include "core/Hex.h"
@@ -32,6 +33,25 @@ TEST_F(MIDIStreamParserTest, ChannelMessagesUseRunningStatus) {
               (Messages{MIDIMessage::polyPressure(15, 36, 16), MIDIMessage::polyPressure(15, 37, 17),
                         MIDIMessage::channelPressure(3, 5), MIDIMessage::controlChange(1, 71, 1),
                         MIDIMessage::noteOff(2, 60, 64)}));
+}
+
+TEST_F(MIDIStreamParserTest, RepeatedStatusBytesAndPacketSplitsChangeNothing) {
+    const Bytes stream{0xA0, 0x24, 0x10, 0xA0, 0x25, 0x11, 0xA1, 0x26, 0x12, 0x27, 0xF8, 0x13, 0xC0,
+                       0x01, 0xC0, 0x02, 0x03, 0xE0, 0x00, 0x40, 0x7F, 0x7F, 0xA1, 0x28};
+    const Messages expected{MIDIMessage::polyPressure(0, 0x24, 0x10), MIDIMessage::polyPressure(0, 0x25, 0x11),
+                            MIDIMessage::polyPressure(1, 0x26, 0x12), MIDIMessage::other({0xF8}),
+                            MIDIMessage::polyPressure(1, 0x27, 0x13), MIDIMessage::programChange(0, 1),
+                            MIDIMessage::programChange(0, 2),         MIDIMessage::programChange(0, 3),
+                            MIDIMessage::pitchBend(0, 8192),          MIDIMessage::pitchBend(0, 16383)};
+    EXPECT_EQ(feed(stream), expected);
+    EXPECT_EQ(feed({0x29}), (Messages{MIDIMessage::polyPressure(1, 0x28, 0x29)}));
+    for (std::size_t cut = 1; cut < stream.size(); ++cut) {
+        MIDIStreamParser split;
+        Messages out;
+        split.feed(std::span(stream).first(cut), [&](const MIDIMessage& m) { out.push_back(m); });
+        split.feed(std::span(stream).subspan(cut), [&](const MIDIMessage& m) { out.push_back(m); });
+        EXPECT_EQ(out, expected) << "cut after " << cut << " bytes";
+    }
 }
 
 TEST_F(MIDIStreamParserTest, EveryMessageParsesBackFromItsBytes) {
