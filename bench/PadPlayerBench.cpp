@@ -107,5 +107,26 @@ void BM_NoteRepeatLateness(benchmark::State& state) {
 }
 BENCHMARK(BM_NoteRepeatLateness)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// The same 8.3 ms cadence with a plain sleep on a thread of its own: what the machine allows,
+// to tell the repeat timer's own error from the scheduler's.
+void BM_PlainSleepLateness(benchmark::State& state) {
+    for (auto _ : state) {
+        std::vector<double> lateness;
+        std::thread([&] {
+            using Clock = std::chrono::steady_clock;
+            const auto step = std::chrono::duration_cast<Clock::duration>(
+                std::chrono::duration<double>(PadPlayer::step(300, RepeatRate::thirtySecondTriplet)));
+            Clock::time_point due = Clock::now();
+            for (int i = 0; i < 360; ++i) {
+                due += step;
+                std::this_thread::sleep_until(due);
+                lateness.push_back(std::chrono::duration<double, std::micro>(Clock::now() - due).count());
+            }
+        }).join();
+        reportSpread(state, lateness, "us");
+    }
+}
+BENCHMARK(BM_PlainSleepLateness)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 }  // namespace
 }  // namespace corvane

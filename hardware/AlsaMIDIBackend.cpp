@@ -518,7 +518,15 @@ void AlsaMIDIBackend::State::sendEvents(MIDIRef from, std::optional<MIDIRef> to,
             failure = result;
         }
     });
-    if (failure < 0) {
+    if (failure == -EAGAIN || failure == -ENOMEM) {
+        // A receiving program's input pool was full: the sequencer drops the event, and the
+        // receiver loses what it had queued too. Only a reader that falls far behind gets here.
+        Log::shared().warning([&] {
+            return std::string("MIDI send dropped: the receiving program is not keeping up (") +
+                   snd_strerror(failure) + ")";
+        });
+    } else if (failure < 0) {
+        // Mostly a destination that has just gone; the next set-up change unbinds it.
         Log::shared().debug([&] { return std::string("MIDI send failed: ") + snd_strerror(failure); });
     }
 }
