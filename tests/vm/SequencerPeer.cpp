@@ -53,6 +53,9 @@ SequencerPeer::SequencerPeer(std::string clientName, std::string portName) : por
     snd_seq_set_client_name(seq_, clientName.c_str());
     client_ = snd_seq_client_id(seq_);
     check(snd_seq_nonblock(seq_, 1), "snd_seq_nonblock");
+    // Room for long system-exclusive bursts: with the defaults the kernel drops what does not fit.
+    check(snd_seq_set_input_buffer_size(seq_, 256 * 1024), "snd_seq_set_input_buffer_size");
+    check(snd_seq_set_client_pool_input(seq_, 2000), "snd_seq_set_client_pool_input");
     check(snd_midi_event_new(65536, &decoder_), "snd_midi_event_new");
     snd_midi_event_no_status(decoder_, 1);
     if (pipe(wake_) != 0) throw std::runtime_error("pipe failed");
