@@ -30,9 +30,13 @@ void printIdentity(CommandRun& run, const Bytes& reply) {
     const std::span<const std::uint8_t> bytes(reply);
     run.print("  manufacturer " + Hex::bytes(bytes.subspan(5, 3)) + "  family " + Hex::bytes(bytes.subspan(8, 2)) +
               "  member " + Hex::bytes(bytes.subspan(10, 2)));
-    const int build = reply.size() >= 16 ? reply[14] | (reply[15] << 7) : reply[14];
-    run.print("  firmware " + std::to_string(reply[12]) + "." + std::to_string(reply[13]) + " build " +
-              std::to_string(build));
+    // The build is bytes 14 and 15, low seven bits first; the closing F7 is never one of them.
+    std::string build = "?";
+    if (reply[14] < 0x80) {
+        const bool high = reply.size() >= 16 && reply[15] < 0x80;
+        build = std::to_string(reply[14] | (high ? reply[15] << 7 : 0));
+    }
+    run.print("  firmware " + std::to_string(reply[12]) + "." + std::to_string(reply[13]) + " build " + build);
 }
 
 std::string paletteLine(const PushSysEx::PaletteEntry& entry) {
