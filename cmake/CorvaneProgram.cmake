@@ -19,5 +19,7 @@ function(corvane_program name folder)
   if(EXISTS "${CMAKE_SOURCE_DIR}/${folder}/main.cpp")
     add_executable(${name} "${CMAKE_SOURCE_DIR}/${folder}/main.cpp")
     target_link_libraries(${name} PRIVATE ${ARG_LIBRARY})
+    # At the top of the build folder, where scripts/run looks for it.
+    set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}")
   endif()
 endfunction()

@@ -114,7 +114,7 @@ TEST_F(SimulatedCubaseScriptTest, AnswersResyncWithItsWholeStateAndRecordsWhatIt
     bridge.send(BridgeMessage::requestResync());
     bridge.control->send(Bytes{0xB0, 71, 1, 0x90, 3, 127});              // forwarded controls
     bridge.control->send(Bytes{0xF0, 0x7D, 0x50, 0x43, 0x02, 0x41, 0xF7});  // a frame of another version
-    bridge.notes->send(Bytes{0x90, 60, 100});
+    bridge.notes->send(Bytes{0x90, 60, 100, 0x91, 60, 90, 0x90, 62, 80, 0x80, 62, 0, 0x91, 64, 1, 0x91, 64, 0});
     system->waitForDeliveries();  // the resync too: it is answered on the delivery thread
 
     EXPECT_EQ(script.messages(), (std::vector<BridgeMessage>{BridgeMessage::bridgeHello("0.4.3", true),
@@ -122,7 +122,8 @@ TEST_F(SimulatedCubaseScriptTest, AnswersResyncWithItsWholeStateAndRecordsWhatIt
     EXPECT_EQ(script.controls(),
               (std::vector<MIDIMessage>{MIDIMessage::controlChange(0, 71, 1), MIDIMessage::noteOn(0, 3, 127)}));
     EXPECT_EQ(script.refusedFrames().size(), 1u);
-    EXPECT_EQ(script.notes(), (std::vector<MIDIMessage>{MIDIMessage::noteOn(0, 60, 100)}));
+    EXPECT_EQ(script.notes().size(), 6u);
+    EXPECT_EQ(script.heldNotes(), (std::vector<std::pair<std::uint8_t, std::uint8_t>>{{0, 60}, {1, 60}}));
     EXPECT_EQ(script.resyncsAnswered(), 1);
     const auto heard = bridge.heardSoFar(*system);
     EXPECT_EQ(std::vector<HostMessage>(heard.begin() + static_cast<std::ptrdiff_t>(before), heard.end()),

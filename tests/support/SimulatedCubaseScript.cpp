@@ -4,6 +4,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <set>
 
 #include "core/BridgeCodec.h"
 #include "core/MIDIStreamParser.h"
@@ -277,6 +278,22 @@ std::vector<MIDIMessage> SimulatedCubaseScript::controls() const {
 std::vector<MIDIMessage> SimulatedCubaseScript::notes() const {
     std::lock_guard guard(state_->lock);
     return state_->notes;
+}
+
+std::vector<std::pair<std::uint8_t, std::uint8_t>> SimulatedCubaseScript::heldNotes() const {
+    std::set<std::pair<std::uint8_t, std::uint8_t>> held;
+    for (const auto& message : notes()) {
+        if (const auto* on = message.as<MIDIMessage::NoteOn>()) {
+            if (on->velocity != 0) {
+                held.insert({on->channel, on->note});
+            } else {
+                held.erase({on->channel, on->note});
+            }
+        } else if (const auto* off = message.as<MIDIMessage::NoteOff>()) {
+            held.erase({off->channel, off->note});
+        }
+    }
+    return {held.begin(), held.end()};
 }
 
 void SimulatedCubaseScript::clearReceived() {

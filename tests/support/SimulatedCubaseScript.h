@@ -16,6 +16,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/BridgeMessage.h"
@@ -84,6 +85,9 @@ public:
     std::vector<MIDIMessage> controls() const;
     // Everything received on "Corvane Notes".
     std::vector<MIDIMessage> notes() const;
+    // The notes on "Corvane Notes" that are on now (a note-on with velocity 0 ends one), as
+    // (channel, note), in order.
+    std::vector<std::pair<std::uint8_t, std::uint8_t>> heldNotes() const;
     void clearReceived();
     // Every protocol frame the current "Corvane" source has sent, whether or not anyone was
     // reading, decoded (from the system's record of packets).

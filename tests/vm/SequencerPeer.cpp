@@ -64,9 +64,7 @@ SequencerPeer::SequencerPeer(std::string clientName, std::string portName) : por
 }
 
 SequencerPeer::~SequencerPeer() {
-    if (write(wake_[1], "x", 1) != 1) {
-        // The receive loop also ends on its own once the handle closes; nothing more to do here.
-    }
+    [[maybe_unused]] auto written = write(wake_[1], "x", 1);
     thread_.join();
     close(wake_[0]);
     close(wake_[1]);

@@ -1,0 +1,341 @@
+#include "bridge/Bridge.h"
+
+#include <limits>
+#include <utility>
+
+#include "bridge/Version.h"
+#include "core/BridgeCodec.h"
+#include "core/Hex.h"
+#include "core/MIDIStreamParser.h"
+#include "core/PadStore.h"
+#include "core/Precondition.h"
+#include "core/PushInputDecoder.h"
+#include "core/PushPreferencesStore.h"
+#include "core/Router.h"
+#include "platform/Clock.h"
+#include "platform/MainQueue.h"
+
+namespace corvane {
+
+namespace {
+
+constexpr double distantPast = -std::numeric_limits<double>::infinity();
+constexpr double keepAliveInterval = 0.25;
+
+// The inputs a forwarded control also shows on the device: the encoder-touch table and the
+// popups.
+bool alsoShownLocally(const PushInput& input) {
+    using Button = PushMIDIMap::Button;
+    if (input.is<PushInput::TrackEncoderTouch>() || input.is<PushInput::VolumeEncoder>() ||
+        input.is<PushInput::VolumeEncoderTouch>() || input.is<PushInput::TempoEncoder>() ||
+        input.is<PushInput::TempoEncoderTouch>())
+        return true;
+    if (const auto* scene = input.as<PushInput::SceneButton>()) return scene->pressed;
+    if (const auto* button = input.as<PushInput::Button>())
+        return button->pressed && (button->button == Button::tapTempo || button->button == Button::volumePress);
+    return false;
+}
+
+// Controls the device keeps for itself while a page of its own is up.
+bool interceptedWhilePageShown(const PushInput& input) {
+    return input.is<PushInput::TrackEncoder>() || input.is<PushInput::JogWheel>() ||
+           input.is<PushInput::UpperDisplayButton>() || input.is<PushInput::LowerDisplayButton>();
+}
+
+// The last owner may let go on a receive or timer thread; the bridge is only ever torn down on
+// the main queue, where its display monitor and timers live.
+void destroy(Bridge* bridge) {
+    if (MainQueue::isCurrent()) {
+        delete bridge;
+    } else {
+        MainQueue::async([bridge] { delete bridge; });
+    }
+}
+
+}  // namespace
+
+std::shared_ptr<Bridge> Bridge::create(BridgeOptions options, BridgeEnvironment environment) {
+    precondition(MainQueue::isCurrent(), "Bridge::create() called off the main queue");
+    precondition(environment.midi && environment.usb && environment.settings,
+                 "Bridge::create() needs a MIDI backend, a USB backend and a settings store");
+    std::shared_ptr<Bridge> bridge(new Bridge(options, std::move(environment)), destroy);
+    bridge->start();
+    return bridge;
+}
+
+Bridge::Bridge(BridgeOptions options, BridgeEnvironment environment)
+    : options_(options),
+      log_(environment.log != nullptr ? *environment.log : Log::shared()),
+      settings_(std::move(environment.settings)),
+      midiBackend_(std::move(environment.midi)),
+      displayMonitor_(std::make_unique<USBDisplayMonitor>(displayProductID, std::move(environment.usb))),
+      connectedAt_(distantPast),
+      lastHeartbeat_(distantPast) {}
+
+Bridge::~Bridge() {
+    // Nothing may call in any more: the timers, the display monitor and the ports go first.
+    watchdog_.cancel();
+    displayMonitor_.reset();
+    portsReady_.store(false, std::memory_order_release);
+    push_.reset();
+    control_.reset();
+    notes_.reset();
+    if (repeatTimer_) repeatTimer_->cancel();
+    pads_.reset();
+    repeatTimer_.reset();
+    scheduler_.reset();
+    client_.reset();
+}
+
+double Bridge::now() { return MonotonicClock::seconds(); }
+
+void Bridge::start() {
+    client_ = std::make_shared<MIDIClient>(std::string(clientName), midiBackend_);
+
+    const SettingReader read = settings_->reader();
+    local_.pads = PadStore::load(read);
+    local_.repeatRate = RepeatRate::sixteenth;
+    if (auto raw = Settings::integer(read(PadStore::repeatRateKey))) {
+        if (auto rate = repeatRateFromRaw(*raw)) local_.repeatRate = *rate;
+    }
+    pushPreferences_ = PushPreferencesStore::load(read);
+    local_.setup.preamps = pushPreferences_.preamps;
+
+    std::weak_ptr<Bridge> weak = weak_from_this();
+    repeatTimer_ = std::make_unique<RepeatTimer>([weak] {
+        if (auto self = weak.lock()) self->pads_->tick();
+    });
+
+    PadPlayer::Config config{
+        .settings = local_.pads,
+        .colors = PadColors::standard,
+        .accent = false,
+        .repeatOn = false,
+        .repeatRate = local_.repeatRate,
+        .tempo = 120.0,
+        .dark = false,
+    };
+    pads_ = std::make_unique<PadPlayer>(
+        config,
+        [weak](std::span<const std::uint8_t> bytes) {
+            if (auto self = weak.lock(); self && self->notes_) self->notes_->send(bytes);
+        },
+        [weak](const MIDIMessage& message) {
+            if (auto self = weak.lock()) {
+                self->recordLED(message);
+                self->sendToPush(message.bytes());
+            }
+        },
+        &PadPlayer::uptime,
+        [weak](std::optional<double> time) {
+            if (auto self = weak.lock()) self->repeatTimer_->schedule(time);
+        });
+
+    scheduler_ = DisplayScheduler::create(options_.pixelOrder, options_.maxFPS, keepAliveInterval,
+                                          [weak](Canvas& canvas) {
+                                              if (auto self = weak.lock()) self->draw(canvas);
+                                          });
+
+    setUpPorts();
+
+    setUpDisplay();
+    startWatchdog();
+    updateLEDs();
+    pads_->refreshLEDs();
+
+    if (pushConnected()) {
+        for (const Bytes& message : pushPreferences_.messages()) sendToPush(message);
+        queryPushSettings();
+    }
+
+    sendToScript(BridgeMessage::bridgeHello(std::string(bridgeVersion), pushConnected()));
+    sendToScript(BridgeMessage::requestResync());
+    log_.info([] {
+        return "bridge " + std::string(bridgeVersion) + " started; virtual ports \"Corvane\" and \"Corvane Notes\"";
+    });
+}
+
+void Bridge::setUpPorts() {
+    std::weak_ptr<Bridge> weak = weak_from_this();
+    notes_ = std::make_unique<VirtualMIDIPort>(client_, std::string(notesPortName), notesUniqueID);
+    control_ = std::make_unique<VirtualMIDIPort>(
+        client_, std::string(controlPortName), controlUniqueID,
+        [weak, parser = MIDIStreamParser(maxSysexLength)](std::span<const std::uint8_t> bytes) mutable {
+            auto self = weak.lock();
+            if (!self) return;
+            parser.feed(bytes, [&](const MIDIMessage& message) { self->handleFromCubase(message); });
+        });
+    push_ = MIDIDevicePort::create(
+        client_, std::string(pushPortName), std::string(pushPortName),
+        [weak, parser = MIDIStreamParser(maxSysexLength)](std::span<const std::uint8_t> bytes) mutable {
+            auto self = weak.lock();
+            if (!self) return;
+            parser.feed(bytes, [&](const MIDIMessage& message) { self->handleFromPush(message); });
+        });
+    push_->setOnConnectionChange([weak](bool connected) {
+        if (auto self = weak.lock()) self->pushConnectionChanged(connected);
+    });
+    portsReady_.store(true, std::memory_order_release);
+    if (push_->isConnected()) {
+        log_.info([] { return "Push MIDI connected"; });
+    } else {
+        log_.info([] { return "waiting for Ableton Push 3 Live Port"; });
+    }
+}
+
+void Bridge::pushConnectionChanged(bool connected) {
+    log_.info([&] { return connected ? "Push MIDI connected" : "Push MIDI disconnected"; });
+    paletteWritten_.reset();
+    if (connected) {
+        const std::vector<MIDIMessage> replayed = replayLEDs();
+        for (const MIDIMessage& message : replayed) sendToPush(message.bytes());
+        if (!replayed.empty())
+            log_.info([&] { return "restored " + std::to_string(replayed.size()) + " LED states"; });
+        updateLEDs();
+        for (const Bytes& message : pushPreferences_.messages()) sendToPush(message);
+        queryPushSettings();
+    }
+    sendToScript(BridgeMessage::pushStatus(connected));
+    scheduler_->invalidate();
+    publishStatus();
+}
+
+void Bridge::handleFromPush(const MIDIMessage& message) {
+    if (!portsReady_.load(std::memory_order_acquire)) return;
+    if (const auto* sysex = message.as<MIDIMessage::Sysex>()) {
+        if (auto body = PushSysEx::body(sysex->bytes)) {
+            onMain([body = std::move(*body)](Bridge& self) { self.handlePushSysEx(body); });
+            return;
+        }
+    }
+
+    bool intercept = false;
+    bool scenesPickRepeatRates = false;
+    {
+        std::lock_guard guard(interceptLock_);
+        intercept = interceptControls_;
+        scenesPickRepeatRates = scenesPickRepeatRates_;
+    }
+
+    // Scene buttons belong to the script unless they pick repeat rates.
+    Route route = Router::route(message, scenesPickRepeatRates);
+    if (route == Route::drop) return;
+    std::optional<PushInput> input;
+    if (route == Route::control && intercept) {
+        input = PushInputDecoder::decode(message);
+        if (interceptedWhilePageShown(*input)) route = Route::local;
+    }
+
+    log_.midi([&] {
+        return "push → " + std::string(name(route)) + ": " + Hex::bytes(message.bytes());
+    });
+
+    switch (route) {
+        case Route::control: {
+            control_->send(message.bytes());
+            {
+                std::lock_guard guard(counterLock_);
+                counters_.midiFromPush += 1;
+                counters_.midiToCubase += 1;
+            }
+            if (!input) input = PushInputDecoder::decode(message);
+            if (alsoShownLocally(*input)) {
+                onMain([input = std::move(*input)](Bridge& self) { self.handleLocal(input); });
+            }
+            break;
+        }
+        case Route::performance:
+            pads_->handle(message);
+            break;
+        case Route::local:
+            if (!input) input = PushInputDecoder::decode(message);
+            onMain([input = std::move(*input)](Bridge& self) { self.handleLocal(input); });
+            break;
+        case Route::drop:
+            break;
+    }
+}
+
+void Bridge::handleFromCubase(const MIDIMessage& message) {
+    {
+        std::lock_guard guard(counterLock_);
+        counters_.midiFromCubase += 1;
+    }
+    if (message.is<MIDIMessage::Other>()) return;
+    if (const auto* sysex = message.as<MIDIMessage::Sysex>()) {
+        if (!BridgeCodec::isOurs(sysex->bytes)) return;
+        onMain([result = BridgeCodec::decodeHostMessage(sysex->bytes), raw = sysex->bytes](Bridge& self) {
+            self.handleHost(result, raw);
+        });
+        return;
+    }
+    // A channel message that comes while the ports are still being made has nowhere to go.
+    if (!portsReady_.load(std::memory_order_acquire)) return;
+    const Bytes bytes = message.bytes();
+    recordLED(message);
+    push_->send(bytes);
+    {
+        std::lock_guard guard(counterLock_);
+        counters_.midiToPush += 1;
+    }
+    log_.midi([&] { return "cubase → push: " + Hex::bytes(bytes); });
+}
+
+void Bridge::shutdown() {
+    log_.info([] { return "shutting down"; });
+    repeatTimer_->cancel();
+    pads_->releaseAll();
+    sendToScript(BridgeMessage::pushStatus(false));
+    if (paletteTouched_ && pushConnected()) {
+        for (const auto& [index, entry] : paletteOriginals_) sendToPush(PushSysEx::setPalette(entry));
+        sendToPush(PushSysEx::reapply());
+    }
+    // Off on channel 1 whatever channel lit them: a steady 0 also ends any animation.
+    for (const MIDIMessage& message : replayLEDs()) {
+        if (const auto* note = message.as<MIDIMessage::NoteOn>()) {
+            sendToPush(Bytes{0x90, note->note, 0});
+        } else if (const auto* cc = message.as<MIDIMessage::ControlChange>()) {
+            sendToPush(Bytes{0xB0, cc->controller, 0});
+        }
+    }
+    displayMonitor_->stop();
+    log_.flush();
+}
+
+void Bridge::sendToPush(std::span<const std::uint8_t> bytes) {
+    if (push_) push_->send(bytes);
+}
+
+void Bridge::sendToScript(const BridgeMessage& message) { control_->send(BridgeCodec::encode(message)); }
+
+void Bridge::recordLED(const MIDIMessage& message) {
+    std::lock_guard guard(ledLock_);
+    ledShadow_.record(message);
+}
+
+std::vector<MIDIMessage> Bridge::replayLEDs() const {
+    std::lock_guard guard(ledLock_);
+    return ledShadow_.replay();
+}
+
+bool Bridge::pushConnected() const { return push_ && push_->isConnected(); }
+
+Bridge::Counters Bridge::counters() const {
+    std::lock_guard guard(counterLock_);
+    return counters_;
+}
+
+void Bridge::onMain(std::function<void(Bridge&)> work) {
+    MainQueue::async([weak = weak_from_this(), work = std::move(work)] {
+        if (auto self = weak.lock()) work(*self);
+    });
+}
+
+void Bridge::onMainAfter(double seconds, std::function<void(Bridge&)> work) {
+    const auto delay = std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::duration<double>(seconds));
+    MainQueue::asyncAfter(delay, [weak = weak_from_this(), work = std::move(work)] {
+        if (auto self = weak.lock()) work(*self);
+    });
+}
+
+}  // namespace corvane

@@ -1,0 +1,211 @@
+#pragma once
+// The bridge between the Push 3 and the Cubase script: it owns the ports, the pad player, the
+// display scheduler and monitor, the host state and the on-device UI state, routes MIDI both
+// ways, watches the script's heartbeat, keeps the Push's LEDs and display in step and publishes
+// its status.
+//
+// Shared-owned: create() is the only way to make one. Every callback, timer and deferred work
+// item it hands out holds it weakly and does nothing once it is gone, and its last owner letting
+// go off the main thread hands the destruction to the main queue. Its destructor stops the
+// display monitor and the ports before the pad player and the scheduler, and touches no
+// hardware beyond releasing it (shutdown() is the orderly stop). Apart from the receive
+// callbacks of its ports, everything runs on the main queue.
+//
+// Implementation split by concern: Bridge.cpp (start-up, ports, MIDI traffic, shutdown),
+// BridgeHost.cpp (host messages, the Cubase connection, watchdog, status), BridgeLEDs.cpp (button
+// LEDs and pad colours), BridgeDisplay.cpp (display attachment, screen choice, status model),
+// BridgeLocal.cpp (input handled on the device itself).
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "PushDisplay/Canvas.h"
+#include "PushDisplay/DisplayScheduler.h"
+#include "PushDisplay/StatusModel.h"
+#include "bridge/BridgeEnvironment.h"
+#include "bridge/BridgeOptions.h"
+#include "core/BridgeMessage.h"
+#include "core/BridgeStatus.h"
+#include "core/Expected.h"
+#include "core/HostMessage.h"
+#include "core/LEDShadow.h"
+#include "core/LEDTarget.h"
+#include "core/LocalUI.h"
+#include "core/Log.h"
+#include "core/MIDIMessage.h"
+#include "core/PadPlayer.h"
+#include "core/ProtocolError.h"
+#include "core/PushInput.h"
+#include "core/PushPreferences.h"
+#include "core/PushSysEx.h"
+#include "core/RemoteState.h"
+#include "core/RepeatTimer.h"
+#include "hardware/MIDIClient.h"
+#include "hardware/MIDIDevicePort.h"
+#include "hardware/USBDisplayMonitor.h"
+#include "hardware/VirtualMIDIPort.h"
+#include "platform/RepeatingTimer.h"
+
+namespace corvane {
+
+// The screen the display shows, first match wins: the scale page, the setup page, the status
+// screen (Cubase away, just connected, or a protocol problem), then the host's page.
+enum class BridgeScreen { scale, setup, status, track, mix, device, tracks };
+
+class Bridge : public std::enable_shared_from_this<Bridge> {
+public:
+    static constexpr std::string_view clientName = "Corvane Bridge";
+    static constexpr std::string_view controlPortName = "Corvane";
+    static constexpr std::int32_t controlUniqueID = 0x50464301;  // its destination is one higher
+    static constexpr std::string_view notesPortName = "Corvane Notes";
+    static constexpr std::int32_t notesUniqueID = 0x50464311;
+    static constexpr std::string_view pushPortName = "Ableton Push 3 Live Port";
+    static constexpr int displayProductID = 0x1969;
+    // Largest system-exclusive message read from either side, F0 included.
+    static constexpr std::int64_t maxSysexLength = 0x10000;
+
+    // Messages counted on the two paths; never reset.
+    struct Counters {
+        std::int64_t midiFromPush = 0;    // from the Push, passed to the script
+        std::int64_t midiToPush = 0;      // channel messages from the script, passed to the Push
+        std::int64_t midiToCubase = 0;    // sent on "Corvane" for the Push
+        std::int64_t midiFromCubase = 0;  // everything received on "Corvane"
+        bool operator==(const Counters&) const = default;
+    };
+
+    // Builds the bridge and starts it: ports, display, watchdog, first LED update, the saved
+    // Push settings, hello to the script. Main queue. Throws MIDIError when the MIDI client or a
+    // port cannot be made.
+    static std::shared_ptr<Bridge> create(BridgeOptions options, BridgeEnvironment environment);
+    ~Bridge();
+    Bridge(const Bridge&) = delete;
+    Bridge& operator=(const Bridge&) = delete;
+
+    // The orderly stop before the process exits: notes off, the script told, the Push's palette
+    // and LEDs put back, the display let go, the log flushed. Does not exit.
+    void shutdown();
+
+    BridgeStatus status() const;
+    // Called on the main queue whenever the status changes.
+    void setOnStatusChange(std::function<void(const BridgeStatus&)> handler);
+
+    // Main queue, for the status and setup screens and for tests.
+    StatusModel statusModel() const;
+    BridgeScreen screen() const;
+    const RemoteState& state() const { return state_; }
+    const LocalUI& local() const { return local_; }
+    bool cubaseConnected() const { return cubaseConnected_; }
+    const std::optional<std::string>& protocolProblem() const { return protocolProblem_; }
+    Counters counters() const;
+    DisplayStats displayStats() const;
+
+private:
+    using HostResult = Expected<HostMessage, ProtocolError>;
+
+    Bridge(BridgeOptions options, BridgeEnvironment environment);
+
+    // Bridge.cpp
+    void start();
+    void setUpPorts();
+    void pushConnectionChanged(bool connected);
+    void handleFromPush(const MIDIMessage& message);    // receive thread
+    void handleFromCubase(const MIDIMessage& message);  // receive thread
+    void sendToPush(std::span<const std::uint8_t> bytes);
+    void sendToScript(const BridgeMessage& message);
+    void recordLED(const MIDIMessage& message);
+    std::vector<MIDIMessage> replayLEDs() const;
+    bool pushConnected() const;
+    // Work for later on the main queue, skipped once the bridge is gone.
+    void onMain(std::function<void(Bridge&)> work);
+    void onMainAfter(double seconds, std::function<void(Bridge&)> work);
+
+    // BridgeHost.cpp
+    void handleHost(const HostResult& result, const Bytes& raw);
+    void setCubaseConnected(bool connected);
+    void cubaseLost();
+    void startWatchdog();
+    void watchdogTick();
+    void publishStatus();
+    std::string hostDescription() const;
+
+    // BridgeLEDs.cpp
+    void updateLEDs();
+    void scheduleLEDUpdate();
+    void updatePadColors();
+
+    // BridgeDisplay.cpp
+    void setUpDisplay();
+    void draw(Canvas& canvas);
+    std::vector<std::string> diagnosticsLines() const;
+
+    // BridgeLocal.cpp
+    void handleLocal(const PushInput& input);
+    void handlePushSysEx(const Bytes& body);
+    void queryPushSettings();
+    void latch(bool& flag, bool pressed, std::optional<double>& since);
+
+    static double now();
+
+    const BridgeOptions options_;
+    Log& log_;
+    const std::shared_ptr<SettingsStore> settings_;
+    std::shared_ptr<MIDIBackend> midiBackend_;
+    std::shared_ptr<MIDIClient> client_;
+    std::shared_ptr<MIDIDevicePort> push_;
+    std::unique_ptr<VirtualMIDIPort> control_;
+    std::unique_ptr<VirtualMIDIPort> notes_;
+    // Set once every port is made; the receive threads pass nothing on before.
+    std::atomic<bool> portsReady_{false};
+    std::shared_ptr<DisplayScheduler> scheduler_;
+    std::unique_ptr<USBDisplayMonitor> displayMonitor_;
+
+    // Main queue.
+    RemoteState state_;
+    bool cubaseConnected_ = false;
+    double connectedAt_;
+    double lastHeartbeat_;
+    std::string scriptVersion_;
+    std::optional<std::string> protocolProblem_;
+    std::optional<std::string> displayProblem_;
+    std::optional<BridgeStatus> lastStatus_;
+    std::function<void(const BridgeStatus&)> onStatusChange_;
+    std::array<bool, 8> touched_{};
+    LocalUI local_;
+    RepeatingTimer watchdog_;
+    LEDValues ledsSent_;
+    bool ledUpdatePending_ = false;
+    std::optional<double> accentPressedAt_;
+    std::optional<double> repeatPressedAt_;
+    std::optional<std::vector<PushSysEx::PaletteEntry>> paletteWritten_;
+    bool paletteTouched_ = false;
+    std::set<std::uint8_t> paletteRequested_;
+    std::map<std::uint8_t, PushSysEx::PaletteEntry> paletteOriginals_;
+    PushPreferences pushPreferences_;
+
+    std::unique_ptr<PadPlayer> pads_;
+    std::unique_ptr<RepeatTimer> repeatTimer_;
+
+    // Written on the main queue, read on the Push's receive thread.
+    mutable std::mutex interceptLock_;
+    bool interceptControls_ = false;
+    bool scenesPickRepeatRates_ = false;
+
+    mutable std::mutex ledLock_;
+    LEDShadow ledShadow_;
+
+    mutable std::mutex counterLock_;
+    Counters counters_;
+};
+
+}  // namespace corvane

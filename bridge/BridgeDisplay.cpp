@@ -1,0 +1,151 @@
+// The display: attaching it to the scheduler, which screen to draw, and the status model.
+
+#include <charconv>
+#include <exception>
+
+#include "PushDisplay/Theme.h"
+#include "bridge/Bridge.h"
+#include "bridge/Version.h"
+#include "core/StateKeys.h"
+
+namespace corvane {
+
+namespace {
+
+constexpr double statusScreenAfterConnecting = 1.5;
+
+// printf's "%.Nf" without the locale.
+std::string fixed(double value, int precision) {
+    char buffer[400];
+    const auto [end, error] =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, precision);
+    if (error != std::errc()) return "?";
+    return std::string(buffer, end);
+}
+
+std::string describe(const std::exception_ptr& error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::exception& e) {
+        return e.what();
+    } catch (...) {
+        return "unknown error";
+    }
+}
+
+std::string hexadecimal(int value) {
+    char buffer[16];
+    const auto end = std::to_chars(buffer, buffer + sizeof buffer, value, 16).ptr;
+    return std::string(buffer, end);
+}
+
+// Until the status screen is drawn in full: the name and the state of the connection.
+void drawStatus(Canvas& canvas, const StatusModel& model) {
+    canvas.text("CORVANE", Rect{24, 18, 600, 34}, canvas.font(30, FontWeight::bold), Theme::text, TextAlign::left);
+    std::string line = "Waiting for Cubase…";
+    DisplayColor color = Theme::warn;
+    if (model.protocolProblem) {
+        line = *model.protocolProblem;
+        color = Theme::error;
+    } else if (model.cubaseConnected) {
+        line = "Cubase Connected";
+        color = Theme::ok;
+    }
+    canvas.statusDot(Point{32, 74}, 6, color);
+    canvas.text(line, Rect{46, 62, 520, 24}, canvas.font(20, FontWeight::semibold), color, TextAlign::left);
+}
+
+}  // namespace
+
+void Bridge::setUpDisplay() {
+    std::weak_ptr<Bridge> weak = weak_from_this();
+    displayMonitor_->onAttach = [weak](const std::shared_ptr<USBDisplay>& display) {
+        auto self = weak.lock();
+        if (!self) return;
+        self->log_.info([&] { return "Push display attached (PID 0x" + hexadecimal(display->productID()) + ")"; });
+        self->scheduler_->setSink(display);
+        self->displayProblem_.reset();
+        self->publishStatus();
+    };
+    displayMonitor_->onDetach = [weak] {
+        auto self = weak.lock();
+        if (!self) return;
+        self->log_.info([] { return "Push display detached"; });
+        self->scheduler_->setSink(nullptr);
+        self->displayProblem_.reset();
+        self->publishStatus();
+    };
+    displayMonitor_->onError = [weak](const USBDisplayError& error) {
+        auto self = weak.lock();
+        if (!self) return;
+        self->log_.warning([&] { return "display open failed: " + std::string(error.what()); });
+        self->displayProblem_ = "Push display: " + std::string(error.what());
+        self->publishStatus();
+    };
+    scheduler_->setOnTransferError([weak](std::exception_ptr error) {
+        auto self = weak.lock();
+        if (!self) return;
+        self->log_.warning(
+            [&] { return "display transfer failed: " + describe(error) + "; retrying with backoff"; });
+        self->displayMonitor_->transferFailed();
+    });
+    displayMonitor_->start();
+}
+
+BridgeScreen Bridge::screen() const {
+    if (local_.scaleOverlay) return BridgeScreen::scale;
+    if (local_.setup.open) return BridgeScreen::setup;
+    if (!cubaseConnected_ || now() - connectedAt_ < statusScreenAfterConnecting || protocolProblem_)
+        return BridgeScreen::status;
+    switch (StateKeys::currentPage(state_)) {
+        case StateKeys::Page::track: return BridgeScreen::track;
+        case StateKeys::Page::mix: return BridgeScreen::mix;
+        case StateKeys::Page::device: return BridgeScreen::device;
+        case StateKeys::Page::tracks: return BridgeScreen::tracks;
+    }
+    return BridgeScreen::track;
+}
+
+void Bridge::draw(Canvas& canvas) {
+    canvas.clear(Theme::background);
+    // The scale, setup and page screens, and the popup over them, draw here once they exist.
+    if (screen() == BridgeScreen::status) drawStatus(canvas, statusModel());
+}
+
+StatusModel Bridge::statusModel() const {
+    StatusModel model;
+    model.cubaseConnected = cubaseConnected_;
+    model.hostDescription = hostDescription();
+    model.scriptVersion = scriptVersion_;
+    model.bridgeVersion = std::string(bridgeVersion);
+    model.protocolProblem = protocolProblem_;
+    model.diagnostics = diagnosticsLines();
+    return model;
+}
+
+std::vector<std::string> Bridge::diagnosticsLines() const {
+    const Counters counted = counters();
+    const DisplayStats stats = scheduler_->stats();
+
+    std::string pads = "pads        " + local_.pads.summary() + ", oct " + std::to_string(local_.pads.octave);
+    if (local_.repeatOn) pads += ", repeat " + std::string(name(local_.repeatRate));
+    if (local_.accent) pads += ", accent";
+
+    return {
+        "push midi   " + std::string(pushConnected() ? "connected" : "waiting"),
+        "display     " + std::string(displayMonitor_->display() ? "attached" : "waiting"),
+        "cubase      " + std::string(cubaseConnected_ ? "connected" : "waiting") + "  hb " +
+            (cubaseConnected_ ? fixed(now() - lastHeartbeat_, 1) + " s ago" : "—"),
+        pads,
+        "midi push→  " + std::to_string(counted.midiFromPush) + "  →push " + std::to_string(counted.midiToPush),
+        "midi cub→   " + std::to_string(counted.midiFromCubase) + "  →cub " + std::to_string(counted.midiToCubase),
+        "render " + fixed(stats.lastRenderMs, 2) + "  enc " + fixed(stats.lastEncodeMs, 2) + "  usb " +
+            fixed(stats.lastTransferMs, 1) + " ms",
+        "fps " + fixed(stats.renderFPS, 1) + "  sent " + std::to_string(stats.framesSent) + "  ka " +
+            std::to_string(stats.keepAlivesSent) + "  err " + std::to_string(stats.transferErrors),
+    };
+}
+
+DisplayStats Bridge::displayStats() const { return scheduler_->stats(); }
+
+}  // namespace corvane

@@ -1,0 +1,65 @@
+// The Push's button LEDs and pad colours, kept in step with the host state and the local pages.
+
+#include <array>
+
+#include "bridge/Bridge.h"
+#include "core/LEDPlan.h"
+#include "core/PadPalette.h"
+#include "core/StateKeys.h"
+#include "core/Tempo.h"
+#include "platform/MainQueue.h"
+
+namespace corvane {
+
+void Bridge::updateLEDs() {
+    updatePadColors();
+    LEDValues plan = LEDPlan::plan(state_, local_, cubaseConnected_);
+    // Recorded even while the Push is away: the replay on reconnect puts it right.
+    for (const MIDIMessage& message : LEDPlan::diff(ledsSent_, plan)) {
+        recordLED(message);
+        sendToPush(message.bytes());
+    }
+    ledsSent_ = std::move(plan);
+}
+
+void Bridge::scheduleLEDUpdate() {
+    if (ledUpdatePending_) return;
+    ledUpdatePending_ = true;
+    onMain([](Bridge& self) {
+        self.ledUpdatePending_ = false;
+        self.updateLEDs();
+    });
+}
+
+void Bridge::updatePadColors() {
+    std::optional<RGB> trackColor;
+    if (cubaseConnected_) trackColor = state_.color(StateKeys::selectedTrack(StateKeys::ChannelField::color));
+
+    PadColors colors = PadColors::standard;
+    if (pushConnected()) {
+        if (auto entries = PadPalette::entries(trackColor)) {
+            colors = PadPalette::trackColors;
+            if (paletteWritten_ != entries) {
+                // Ask for the Push's own entries before they are overwritten, so that shutdown
+                // can put them back.
+                for (const auto& entry : *entries) {
+                    if (!paletteRequested_.insert(entry.index).second) continue;
+                    const std::array<std::uint8_t, 2> query{PushSysEx::getPaletteEntry, entry.index};
+                    sendToPush(PushSysEx::message(query));
+                }
+                for (const auto& entry : *entries) sendToPush(PushSysEx::setPalette(entry));
+                sendToPush(PushSysEx::reapply());
+                paletteWritten_ = std::move(entries);
+                paletteTouched_ = true;
+            }
+        }
+    }
+
+    const double tempo = Tempo::bpm(state_.string(StateKeys::Transport::tempoText)).value_or(120.0);
+    pads_->update([&](PadPlayer::Config& config) {
+        config.colors = colors;
+        config.tempo = tempo;
+    });
+}
+
+}  // namespace corvane

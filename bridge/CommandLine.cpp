@@ -1,0 +1,58 @@
+#include "bridge/CommandLine.h"
+
+#include <charconv>
+#include <cmath>
+
+#include "bridge/Version.h"
+
+namespace corvane::CommandLine {
+
+std::string usage(const std::filesystem::path& logFile) {
+    return "usage: corvane-bridge [--verbose] [--log-midi] [--quiet] [--no-menu-bar] "
+           "[--pixel-order bgr565|rgb565] [--max-fps N]\n\nLogs: " +
+           logFile.string() + "\n";
+}
+
+std::optional<double> maxFPS(std::string_view text) {
+    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+    double value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    // The whole text must be the number; from_chars reads no locale.
+    if (text.empty() || error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    // fmin and fmax ignore a not-a-number operand.
+    return std::fmax(std::fmin(value, 60.0), 1.0);
+}
+
+Parsed parse(std::span<const std::string> arguments, const std::filesystem::path& logFile) {
+    Run run;
+    for (std::size_t index = 0; index < arguments.size(); ++index) {
+        const std::string& argument = arguments[index];
+        const bool hasValue = index + 1 < arguments.size();
+        if (argument == "--verbose" || argument == "-v") {
+            run.verbose = true;
+        } else if (argument == "--log-midi") {
+            run.logMIDI = true;
+        } else if (argument == "--quiet") {
+            run.quiet = true;
+        } else if (argument == "--no-menu-bar") {
+            run.menuBar = false;
+        } else if (argument == "--pixel-order") {
+            if (!hasValue) continue;
+            ++index;
+            if (auto order = pixelOrderFromRawValue(arguments[index])) run.options.pixelOrder = *order;
+        } else if (argument == "--max-fps") {
+            if (!hasValue) continue;
+            ++index;
+            if (auto fps = maxFPS(arguments[index])) run.options.maxFPS = *fps;
+        } else if (argument == "--version") {
+            return Exit{std::string(bridgeVersion) + "\n", 0};
+        } else if (argument == "--help" || argument == "-h") {
+            return Exit{usage(logFile), 0};
+        } else {
+            return Exit{usage(logFile), 2};
+        }
+    }
+    return run;
+}
+
+}  // namespace corvane::CommandLine

@@ -1,0 +1,114 @@
+// The built corvane-bridge program, run as a user would run it.
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "hardware/AlsaMIDIBackend.h"
+
+namespace corvane {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Outcome {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string slurp(const fs::path& path) {
+    std::ifstream file(path);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+class ProgramTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        home = fs::temp_directory_path() /
+               ("corvane-program-" + std::to_string(::getpid()) + "-" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(home);
+        fs::create_directories(home);
+    }
+    void TearDown() override { fs::remove_all(home); }
+
+    // The program with its log and settings in the test's own folder.
+    Outcome run(const std::string& arguments) {
+        const fs::path errors = home / "stderr";
+        const std::string command = "env XDG_STATE_HOME='" + (home / "state").string() + "' XDG_CONFIG_HOME='" +
+                                    (home / "config").string() + "' '" CORVANE_BRIDGE_PROGRAM "' " + arguments +
+                                    " 2>'" + errors.string() + "'";
+        Outcome outcome;
+        FILE* pipe = ::popen(command.c_str(), "r");
+        if (pipe == nullptr) return outcome;
+        char buffer[4096];
+        std::size_t n;
+        while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) outcome.out.append(buffer, n);
+        const int status = ::pclose(pipe);
+        outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        outcome.err = slurp(errors);
+        return outcome;
+    }
+
+    std::string usage() const {
+        return "usage: corvane-bridge [--verbose] [--log-midi] [--quiet] [--no-menu-bar] "
+               "[--pixel-order bgr565|rgb565] [--max-fps N]\n\nLogs: " +
+               (home / "state" / "corvane" / "bridge.log").string() + "\n";
+    }
+
+    fs::path home;
+};
+
+TEST_F(ProgramTest, VersionPrintsTheVersionAndSucceeds) {
+    const Outcome outcome = run("--version --frobnicate");
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_EQ(outcome.out, "0.4.3\n");
+    EXPECT_EQ(outcome.err, "");
+}
+
+TEST_F(ProgramTest, HelpPrintsTheUsageWithTheLogFile) {
+    Outcome outcome = run("--help");
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_EQ(outcome.out, usage());
+    outcome = run("-h");
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_EQ(outcome.out, usage());
+}
+
+TEST_F(ProgramTest, AnUnrecognisedArgumentPrintsTheUsageAndFailsWithTwo) {
+    const Outcome outcome = run("--quiet --frobnicate");
+    EXPECT_EQ(outcome.status, 2);
+    EXPECT_EQ(outcome.out, usage());
+}
+
+TEST_F(ProgramTest, WithoutASequencerTheStartFailsCleanlyWithOne) {
+    if (AlsaMIDIBackend::sequencerPresent()) GTEST_SKIP() << "this machine has a MIDI sequencer";
+    const Outcome outcome = run("--no-menu-bar");
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(outcome.out, "");
+    EXPECT_NE(outcome.err.find(" ERROR could not start: MIDIClientCreate failed"), std::string::npos)
+        << outcome.err;
+    // The same line reached the log file before the process left.
+    EXPECT_NE(slurp(home / "state" / "corvane" / "bridge.log").find(" ERROR could not start: "), std::string::npos);
+}
+
+TEST_F(ProgramTest, QuietKeepsTheFailureOutOfStandardErrorButInTheLog) {
+    if (AlsaMIDIBackend::sequencerPresent()) GTEST_SKIP() << "this machine has a MIDI sequencer";
+    const Outcome outcome = run("--quiet");
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(outcome.err, "");
+    const std::string log = slurp(home / "state" / "corvane" / "bridge.log");
+    EXPECT_NE(log.find(" INFO no tray menu in this build; running as with --no-menu-bar"), std::string::npos) << log;
+    EXPECT_NE(log.find(" ERROR could not start: "), std::string::npos) << log;
+}
+
+}  // namespace
+}  // namespace corvane
