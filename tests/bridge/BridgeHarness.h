@@ -1,5 +1,6 @@
 #pragma once
-// A bridge on simulated hardware, with its settings and log in a folder of the test's own.
+// A bridge on simulated hardware: a Push 3 plugged in, the Cubase script running, a display
+// that tests plug in when they need one; settings and log in a folder of the test's own.
 
 #include <gtest/gtest.h>
 
@@ -17,7 +18,9 @@
 #include "core/Log.h"
 #include "platform/MainQueue.h"
 #include "platform/UserDefaults.h"
+#include "tests/support/SimulatedCubaseScript.h"
 #include "tests/support/SimulatedMIDISystem.h"
+#include "tests/support/SimulatedPush3.h"
 #include "tests/support/SimulatedUSBDisplay.h"
 
 namespace corvane {
@@ -32,11 +35,15 @@ protected:
         log->setEchoToStderr(false);
         log->setMinimumLevel(Log::Level::debug);
         settings = std::make_shared<UserDefaults>(root / "config", nullptr, std::chrono::milliseconds(0));
-        options.heartbeatTimeout = 0.3;
+        push = std::make_unique<SimulatedPush3>(system);
+        script = std::make_unique<SimulatedCubaseScript>(system);
     }
 
     void TearDown() override {
         bridge.reset();
+        system->settle();
+        script.reset();
+        push.reset();
         system->settle();
         log.reset();
         std::filesystem::remove_all(root);
@@ -61,6 +68,28 @@ protected:
 
     bool logged(const std::string& text) { return logText().find(text) != std::string::npos; }
 
+    // Lets everything the bridge and the devices have to say to each other arrive.
+    void settle() { ASSERT_TRUE(system->settle()); }
+
+    // The script says hello and the bridge has answered.
+    void connectCubase() {
+        script->clearReceived();
+        script->hello();
+        ASSERT_TRUE(script->waitFor(BridgeMessage::bridgeHello("0.4.3", push->isPlugged())));
+        ASSERT_TRUE(bridge->cubaseConnected());
+    }
+
+    // Until the first 1.5 s after connecting, when the status screen shows, are over.
+    void waitForHostPage() {
+        ASSERT_TRUE(pumpUntil([&] { return bridge->screen() != BridgeScreen::status; }));
+    }
+
+    // Renders so far, once the display has caught up with everything asked of it.
+    int rendersWhenQuiet() {
+        pump(std::chrono::milliseconds(80));
+        return bridge->displayStats().framesRendered;
+    }
+
     static void pump(std::chrono::milliseconds duration) { MainQueue::pumpFor(duration); }
     static bool pumpUntil(const std::function<bool()>& condition,
                           std::chrono::milliseconds timeout = std::chrono::seconds(5)) {
@@ -72,6 +101,8 @@ protected:
     std::shared_ptr<UserDefaults> settings;
     std::shared_ptr<SimulatedMIDISystem> system = std::make_shared<SimulatedMIDISystem>();
     std::shared_ptr<SimulatedUSBDisplay> usb = std::make_shared<SimulatedUSBDisplay>();
+    std::unique_ptr<SimulatedPush3> push;
+    std::unique_ptr<SimulatedCubaseScript> script;
     BridgeOptions options;
     std::shared_ptr<Bridge> bridge;
 };

@@ -1,0 +1,117 @@
+// The Push's MIDI port and its display coming and going while the bridge runs.
+
+#include <gtest/gtest.h>
+
+#include "core/PushPreferencesStore.h"
+#include "core/StateKeys.h"
+#include "tests/bridge/BridgeHarness.h"
+
+namespace corvane {
+namespace {
+
+using namespace std::chrono_literals;
+using Button = PushMIDIMap::Button;
+
+class BridgeDevicesTest : public BridgeHarness {};
+
+TEST_F(BridgeDevicesTest, ThePushUnpluggedAndPluggedBackGetsEverythingAgain) {
+    settings->set(PushPreferencesStore::ledBrightnessKey, std::int64_t{50});
+    start();
+    connectCubase();
+    script->send(MIDIMessage::controlChange(0, 85, 127));  // the script lights play
+    ASSERT_TRUE(push->waitUntil([&] { return push->ledCC(85) == 127; }));
+    settle();
+
+    push->unplug();
+    settle();
+    EXPECT_FALSE(bridge->status().pushConnected);
+    EXPECT_TRUE(script->waitFor(BridgeMessage::pushStatus(false)));
+    EXPECT_TRUE(logged("INFO Push MIDI disconnected"));
+    // While it is away the page changes; the LEDs are kept for its return.
+    script->setNumber(StateKeys::Session::page, 1);
+    settle();
+    push->setLEDBrightness(127);  // as if changed on the device meanwhile
+    push->plug();
+    settle();
+
+    EXPECT_TRUE(script->waitFor(BridgeMessage::pushStatus(true)));
+    EXPECT_TRUE(logged("INFO Push MIDI connected"));
+    EXPECT_TRUE(logged(" LED states"));
+    EXPECT_EQ(push->ledCC(85), 127);
+    EXPECT_EQ(push->ledButton(Button::mix), 127);
+    EXPECT_EQ(push->ledButton(Button::note), 16);
+    EXPECT_EQ(push->ledButton(Button::undo), 16);
+    EXPECT_NE(push->ledPad(0, 0), 0);
+    EXPECT_EQ(push->ledBrightness(), 50);  // the saved settings, sent again
+    EXPECT_TRUE(push->waitUntil([&] {
+        const auto commands = push->commandsReceived();
+        return !commands.empty() && commands.back() == Bytes{PushSysEx::getAftertouchMode};
+    }));
+}
+
+TEST_F(BridgeDevicesTest, APushPluggedInAfterTheStartIsLitAndAnnounced) {
+    push->unplug();
+    start();
+    connectCubase();
+    settle();
+    push->plug();
+    settle();
+    EXPECT_TRUE(script->waitFor(BridgeMessage::pushStatus(true)));
+    EXPECT_EQ(push->ledButton(Button::undo), 16);
+    EXPECT_EQ(push->ledButton(Button::note), 127);
+    EXPECT_NE(push->ledPad(3, 3), 0);
+    EXPECT_TRUE(bridge->status().pushConnected);
+}
+
+TEST_F(BridgeDevicesTest, TheDisplayUnpluggedAndPluggedBackShowsThePictureAgain) {
+    const USBDeviceID first = usb->plug();
+    start();
+    ASSERT_TRUE(pumpUntil([&] { return usb->frameCount() > 0; }));
+    EXPECT_TRUE(usb->lastFrame()->headerIsValid());
+    EXPECT_TRUE(bridge->status().displayAttached);
+    EXPECT_TRUE(logged("INFO Push display attached (PID 0x1969)"));
+
+    usb->unplug(first);
+    settle();
+    EXPECT_FALSE(bridge->status().displayAttached);
+    EXPECT_TRUE(logged("INFO Push display detached"));
+    EXPECT_EQ(bridge->statusModel().diagnostics[1], "display     waiting");
+
+    usb->clearRecords();
+    usb->plug();
+    ASSERT_TRUE(pumpUntil([&] { return usb->frameCount() > 0; }));
+    EXPECT_TRUE(bridge->status().displayAttached);
+    EXPECT_EQ(bridge->statusModel().diagnostics[1], "display     attached");
+    // Nothing new to draw, yet the display keeps being sent the picture.
+    ASSERT_TRUE(pumpUntil([&] { return bridge->displayStats().keepAlivesSent > 0; }));
+}
+
+TEST_F(BridgeDevicesTest, AnOpenFailureIsAProblemUntilTheDisplayOpens) {
+    start();
+    usb->failOpens(USBDisplayError::openFailed("Resource busy"));
+    usb->plug();
+    ASSERT_TRUE(pumpUntil([&] { return bridge->status().problem.has_value(); }));
+    EXPECT_EQ(*bridge->status().problem, "Push display: " + std::string(USBDisplayError::openFailed("Resource busy").what()));
+    EXPECT_TRUE(logged("WARN display open failed: "));
+    // The retry half a second later opens it and ends the problem.
+    ASSERT_TRUE(pumpUntil([&] { return bridge->status().displayAttached; }, 3s));
+    EXPECT_FALSE(bridge->status().problem.has_value());
+    ASSERT_TRUE(pumpUntil([&] { return usb->frameCount() > 0; }));
+}
+
+TEST_F(BridgeDevicesTest, AFailedTransferClosesTheDisplayAndRetries) {
+    usb->plug();
+    start();
+    ASSERT_TRUE(pumpUntil([&] { return usb->frameCount() > 0; }));
+    usb->failTransfers("Pipe error");
+    usb->clearRecords();
+    ASSERT_TRUE(pumpUntil([&] { return bridge->displayStats().transferErrors == 1; }));
+    ASSERT_TRUE(pumpUntil([&] { return logged("; retrying with backoff"); }));
+    EXPECT_TRUE(logged("WARN display transfer failed: "));
+    ASSERT_TRUE(pumpUntil([&] { return usb->frameCount() > 0; }, 3s));
+    EXPECT_TRUE(bridge->status().displayAttached);
+    EXPECT_EQ(usb->opens(), 2);
+}
+
+}  // namespace
+}  // namespace corvane
