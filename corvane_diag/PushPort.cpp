@@ -1,0 +1,65 @@
+#include "corvane_diag/PushPort.h"
+
+#include "core/PushSysEx.h"
+#include "hardware/MIDIError.h"
+
+namespace corvane {
+
+MIDIReceiveCallback messagePath(CommandRun& run, std::function<void(const MIDIMessage&)> handle) {
+    return receivePath<MIDIMessage>(
+        run,
+        [](const MIDIMessage& message) -> std::optional<MIDIMessage> {
+            if (message.is<MIDIMessage::Other>()) return std::nullopt;
+            return message;
+        },
+        [handle = std::move(handle)](MIDIMessage message) { handle(message); });
+}
+
+std::shared_ptr<MIDIClient> makeClient(CommandRun& run, const std::string& name) {
+    try {
+        return std::make_shared<MIDIClient>(name, run.environment().midi);
+    } catch (const MIDIError& error) {
+        run.print(std::string("error: ") + error.what());
+        run.finish(1);
+        return nullptr;
+    }
+}
+
+std::shared_ptr<MIDIDevicePort> makePort(CommandRun& run, const std::shared_ptr<MIDIClient>& client,
+                                         const std::string& name, MIDIReceiveCallback onReceive) {
+    try {
+        return MIDIDevicePort::create(client, name, name, std::move(onReceive));
+    } catch (const MIDIError& error) {
+        run.print(std::string("error: ") + error.what());
+        run.finish(1);
+        return nullptr;
+    }
+}
+
+std::shared_ptr<MIDIDevicePort> openPushNow(CommandRun& run, const std::shared_ptr<MIDIClient>& client,
+                                            MIDIReceiveCallback onReceive) {
+    auto port = makePort(run, client, pushLivePortName, std::move(onReceive));
+    if (!port) return nullptr;
+    if (!port->isConnected()) {
+        run.print("Push Live Port not found");
+        run.finish(1);
+        return nullptr;
+    }
+    return port;
+}
+
+std::shared_ptr<MIDIDevicePort> connectPush(CommandRun& run, const std::shared_ptr<MIDIClient>& client,
+                                            std::function<void(const MIDIMessage&)> onMessage) {
+    auto port = makePort(run, client, pushLivePortName, messagePath(run, std::move(onMessage)));
+    if (!port) return nullptr;
+    // The port reports changes from the main queue, where the client hears of them.
+    port->setOnConnectionChange([&run](bool connected) {
+        run.print(connected ? "Push MIDI connected" : "Push MIDI disconnected");
+    });
+    run.print(port->isConnected() ? "Push MIDI connected" : "Waiting for Ableton Push 3 Live Port…");
+    return port;
+}
+
+void sendBody(MIDIDevicePort& port, std::span<const std::uint8_t> body) { port.send(PushSysEx::message(body)); }
+
+}  // namespace corvane

@@ -1,0 +1,365 @@
+#include "corvane_diag/SettingsCommands.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <system_error>
+
+#include "core/PushSysEx.h"
+#include "corvane_diag/AbletonQuery.h"
+#include "corvane_diag/Arguments.h"
+#include "corvane_diag/CommandRun.h"
+#include "corvane_diag/PushPort.h"
+#include "corvane_diag/TextFormat.h"
+
+namespace corvane {
+
+namespace VelocityCurve {
+
+std::filesystem::path backupFile(const DiagEnvironment& environment) {
+    return environment.dataDirectory / "velocity-curve-backup.txt";
+}
+
+std::string backupText(const std::vector<int>& values) {
+    std::string text;
+    for (std::size_t i = 0; i < values.size(); ++i) text += (i > 0 ? " " : "") + std::to_string(values[i]);
+    return text;
+}
+
+std::vector<int> parseBackup(const std::string& text) {
+    std::vector<int> values;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        std::size_t blank = text.find(' ', start);
+        if (blank == std::string::npos) blank = text.size();
+        std::string_view piece(text.data() + start, blank - start);
+        start = blank + 1;
+        if (piece.empty()) continue;
+        constexpr std::string_view space = " \t\n\r\v\f";
+        const std::size_t first = piece.find_first_not_of(space);
+        if (first == std::string_view::npos) continue;
+        piece = piece.substr(first, piece.find_last_not_of(space) - first + 1);
+        auto value = parseInteger(piece);
+        if (value && *value >= INT32_MIN && *value <= INT32_MAX) values.push_back(static_cast<int>(*value));
+    }
+    return values;
+}
+
+std::vector<Bytes> curveChunks(const std::vector<int>& values) {
+    std::vector<Bytes> chunks;
+    for (int start = 0; start < length; start += 16)
+        chunks.push_back(PushSysEx::velocityCurveChunk(start, std::span(values).subspan(start, 16)));
+    return chunks;
+}
+
+std::vector<std::string> curveLines(const std::vector<std::optional<int>>& curve) {
+    std::vector<std::string> lines{"pad velocity curve (velocity for weights 0 g, 32 g, … 4064 g):"};
+    int missing = 0;
+    for (int row = 0; row < length; row += 16) {
+        std::string line = "  " + TextFormat::rightAligned(row, 3) + ":";
+        for (int i = row; i < row + 16; ++i) {
+            const std::optional<int> value = i < static_cast<int>(curve.size()) ? curve[i] : std::nullopt;
+            if (!value) ++missing;
+            line += (i > row ? " " : "") + (value ? TextFormat::rightAligned(*value, 3) : std::string("  ?"));
+        }
+        lines.push_back(line);
+    }
+    if (missing >= 1) lines.push_back("  " + std::to_string(missing) + " entries didn't answer (SysEx 0x21)");
+    return lines;
+}
+
+}  // namespace VelocityCurve
+
+namespace {
+
+using VelocityCurve::curveChunks;
+
+Bytes entryQuery(int index) { return {PushSysEx::getVelocityCurveEntry, static_cast<std::uint8_t>(index)}; }
+
+std::vector<Bytes> curveQueries() {
+    std::vector<Bytes> queries;
+    for (int i = 0; i < VelocityCurve::length; ++i) queries.push_back(entryQuery(i));
+    return queries;
+}
+
+std::vector<Bytes> bodies(const std::vector<Bytes>& messages) {
+    std::vector<Bytes> result;
+    for (const Bytes& message : messages) result.push_back(PushSysEx::body(message).value_or(Bytes{}));
+    return result;
+}
+
+void printCurve(CommandRun& run, const std::vector<std::optional<int>>& curve) {
+    for (const std::string& line : VelocityCurve::curveLines(curve)) run.print(line);
+}
+
+std::string percent(int value, int full) {
+    return std::to_string(std::lround(static_cast<double>(value) * 100 / full)) + " %";
+}
+
+// The text of a failed write, as the system describes it.
+std::string systemError(int error) { return std::generic_category().message(error); }
+
+// Writes the file whole or not at all: a temporary file beside it, synced, then renamed over it.
+// Creates the folder first. Gives the reason when it fails.
+std::optional<std::string> writeAtomically(const std::filesystem::path& path, const std::string& text) {
+    std::error_code folderError;
+    std::filesystem::create_directories(path.parent_path(), folderError);
+    if (folderError) return folderError.message();
+    const std::filesystem::path temporary = path.string() + ".tmp";
+    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) return systemError(errno);
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            const int error = n < 0 ? errno : EIO;
+            ::close(fd);
+            ::unlink(temporary.c_str());
+            return systemError(error);
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    if (::fsync(fd) != 0) {
+        const int error = errno;
+        ::close(fd);
+        ::unlink(temporary.c_str());
+        return systemError(error);
+    }
+    if (::close(fd) != 0) {
+        const int error = errno;
+        ::unlink(temporary.c_str());
+        return systemError(error);
+    }
+    if (::rename(temporary.c_str(), path.c_str()) != 0) {
+        const int error = errno;
+        ::unlink(temporary.c_str());
+        return systemError(error);
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> readFile(const std::filesystem::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) return std::nullopt;
+    std::ostringstream text;
+    text << file.rdbuf();
+    if (file.bad()) return std::nullopt;
+    return text.str();
+}
+
+// The velocity-curve entry a Push reply carries, if it is one.
+std::optional<PushSysEx::Reply::VelocityCurveEntry> curveEntry(const MIDIMessage& message) {
+    const auto* sysex = message.as<MIDIMessage::Sysex>();
+    if (!sysex) return std::nullopt;
+    auto body = PushSysEx::body(sysex->bytes);
+    if (!body) return std::nullopt;
+    auto reply = PushSysEx::reply(*body);
+    if (!reply) return std::nullopt;
+    if (const auto* entry = reply->as<PushSysEx::Reply::VelocityCurveEntry>()) return *entry;
+    return std::nullopt;
+}
+
+class VelocityTest {
+public:
+    explicit VelocityTest(CommandRun& run) : run_(run), backup_(VelocityCurve::backupFile(run.environment())) {}
+
+    int start() {
+        auto client = makeClient(run_);
+        if (!client) return run_.status();
+        port_ = openPushNow(run_, client,
+                            receivePath<MIDIMessage>(
+                                run_, [](const MIDIMessage& message) { return std::optional<MIDIMessage>(message); },
+                                [this](MIDIMessage message) { handle(message); }));
+        if (!port_) return run_.status();
+        run_.catchInterrupt([this] { interrupted(); });
+        run_.print("Reading your velocity curve (128 entries)…");
+        sendBody(*port_, entryQuery(0));
+        run_.after(3.0, [this] {
+            if (phase_ != Phase::reading) return;
+            run_.print("The Push didn't answer the velocity-curve question (SysEx 0x21) after " +
+                       std::to_string(next_) + " of 128 entries.");
+            run_.print("Nothing was changed.");
+            run_.finish(1);
+        });
+        return run_.wait();
+    }
+
+private:
+    enum class Phase { reading, yours, test, verifying };
+
+    void handle(const MIDIMessage& message) {
+        if (const auto* on = message.as<MIDIMessage::NoteOn>()) {
+            if (on->velocity > 0 && on->note >= 36 && on->note <= 99 &&
+                (phase_ == Phase::yours || phase_ == Phase::test)) {
+                run_.print("     pad " + std::to_string(on->note - 36) + "  velocity " + std::to_string(on->velocity));
+            }
+            return;
+        }
+        if (auto entry = curveEntry(message)) received(entry->index, entry->velocity);
+    }
+
+    void received(int index, int velocity) {
+        if (index != next_ || (phase_ != Phase::reading && phase_ != Phase::verifying)) return;
+        std::vector<int>& curve = phase_ == Phase::reading ? yours_ : readBack_;
+        curve[index] = velocity;
+        if (index < VelocityCurve::length - 1) {
+            ++next_;
+            sendBody(*port_, entryQuery(next_));
+            return;
+        }
+        if (phase_ == Phase::reading) {
+            curveRead();
+        } else if (readBack_ == yours_) {
+            run_.print("PASS: the Push took the test curve, and your curve is back exactly as it was.");
+            run_.finish(0);
+        } else {
+            run_.print("The curve read back differs from yours; run: corvane-diag velocity-restore");
+            run_.finish(1);
+        }
+    }
+
+    void curveRead() {
+        if (auto error = writeAtomically(backup_, VelocityCurve::backupText(yours_))) {
+            run_.print("Couldn't save your curve (" + *error + "); nothing was changed.");
+            run_.finish(1);
+            return;
+        }
+        run_.print("Saved your velocity curve to " + backup_.string());
+        phase_ = Phase::yours;
+        run_.print("1/2  Hit some pads (10 s): these velocities follow YOUR curve.");
+        run_.after(10.0, [this] {
+            if (phase_ != Phase::yours) return;
+            for (const Bytes& chunk : curveChunks(std::vector<int>(VelocityCurve::length, 127))) port_->send(chunk);
+            run_.print("2/2  Test curve on: every hit should now show 127 (10 s).");
+            phase_ = Phase::test;
+            run_.after(10.0, [this] { restoreAndVerify(); });
+        });
+    }
+
+    void restoreAndVerify() {
+        if (phase_ != Phase::yours && phase_ != Phase::test) return;
+        for (const Bytes& chunk : curveChunks(yours_)) port_->send(chunk);
+        run_.print("Your curve is written back; reading it to check…");
+        phase_ = Phase::verifying;
+        next_ = 0;
+        sendBody(*port_, entryQuery(0));
+        run_.after(3.0, [this] {
+            run_.print("Couldn't read the curve back to confirm; run: corvane-diag velocity-restore");
+            run_.finish(1);
+        });
+    }
+
+    void interrupted() {
+        switch (phase_) {
+            case Phase::reading: run_.finish(130); break;
+            case Phase::yours:
+            case Phase::test: restoreAndVerify(); break;
+            case Phase::verifying: break;
+        }
+    }
+
+    CommandRun& run_;
+    const std::filesystem::path backup_;
+    std::vector<int> yours_ = std::vector<int>(VelocityCurve::length, 0);
+    std::vector<int> readBack_ = std::vector<int>(VelocityCurve::length, 0);
+    Phase phase_ = Phase::reading;
+    int next_ = 0;
+    std::shared_ptr<MIDIDevicePort> port_;
+};
+
+}  // namespace
+
+int pushSettingsCommand(DiagEnvironment& environment) {
+    auto run = CommandRun::create(environment);
+    std::vector<std::optional<int>> curve(VelocityCurve::length);
+    std::vector<Bytes> queries = bodies(PushSysEx::settingsQueries());
+    for (Bytes& query : curveQueries()) queries.push_back(std::move(query));
+    auto engine = AbletonQuery::start(
+        *run, std::move(queries),
+        [&](const Bytes& body) {
+            auto reply = PushSysEx::reply(body);
+            if (!reply) return;
+            using R = PushSysEx::Reply;
+            if (const auto* led = reply->as<R::LEDBrightness>()) {
+                run->print("LED brightness      " + std::to_string(led->value) + " of 127 (" + percent(led->value, 127) +
+                           ")");
+            } else if (const auto* display = reply->as<R::DisplayBrightness>()) {
+                run->print("display brightness  " + std::to_string(display->value) + " of 255 (" +
+                           percent(display->value, 255) + ")");
+            } else if (const auto* aftertouch = reply->as<R::Aftertouch>()) {
+                run->print("aftertouch mode     " + std::to_string(rawValue(aftertouch->mode)) + " (" +
+                           std::string(name(aftertouch->mode)) + ")");
+            } else if (const auto* entry = reply->as<R::VelocityCurveEntry>()) {
+                if (entry->index >= 0 && entry->index < VelocityCurve::length) curve[entry->index] = entry->velocity;
+            }
+        },
+        [&] {
+            printCurve(*run, curve);
+            run->finish(0);
+        });
+    if (!engine) return run->status();
+    run->after(4.0, [&] {
+        run->print("timed out waiting for the Push; what it answered:");
+        printCurve(*run, curve);
+        run->finish(1);
+    });
+    return run->wait();
+}
+
+int velocityTestCommand(DiagEnvironment& environment) {
+    auto run = CommandRun::create(environment);
+    VelocityTest test(*run);
+    return test.start();
+}
+
+int velocityRestoreCommand(DiagEnvironment& environment) {
+    auto run = CommandRun::create(environment);
+    const std::filesystem::path path = VelocityCurve::backupFile(environment);
+    auto text = readFile(path);
+    if (!text) {
+        run->print("No saved curve at " + path.string());
+        return 1;
+    }
+    const std::vector<int> values = VelocityCurve::parseBackup(*text);
+    if (values.size() != VelocityCurve::length) {
+        run->print("The saved curve has " + std::to_string(values.size()) + " entries, not 128");
+        return 1;
+    }
+    std::vector<std::optional<int>> readBack(VelocityCurve::length);
+    auto engine = AbletonQuery::start(
+        *run, curveQueries(),
+        [&](const Bytes& body) {
+            auto reply = PushSysEx::reply(body);
+            if (!reply) return;
+            if (const auto* entry = reply->as<PushSysEx::Reply::VelocityCurveEntry>()) {
+                if (entry->index >= 0 && entry->index < VelocityCurve::length) readBack[entry->index] = entry->velocity;
+            }
+        },
+        [&] {
+            bool equal = true;
+            for (int i = 0; i < VelocityCurve::length; ++i) equal = equal && readBack[i].value_or(-1) == values[i];
+            if (equal) {
+                run->print("Restored: the Push has the saved curve.");
+                run->finish(0);
+            } else {
+                run->print("Written, but the read-back differs:");
+                printCurve(*run, readBack);
+                run->finish(1);
+            }
+        },
+        bodies(curveChunks(values)));
+    if (!engine) return run->status();
+    run->after(4.0, [&] {
+        run->print("timed out reading the curve back");
+        run->finish(1);
+    });
+    return run->wait();
+}
+
+}  // namespace corvane
