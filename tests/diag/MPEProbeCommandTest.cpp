@@ -99,19 +99,14 @@ TEST_F(MPEProbeCommandTest, AlreadyInMPEWritesNothingUntilTheRestore) {
     EXPECT_EQ(modeWrites(2), 1u);
 }
 
-TEST_F(MPEProbeCommandTest, SilenceForThreeMinutesRestoresTheMode) {
-    diag.when("Ctrl-C stops early", [&] { push.clearReceived(); });
-    EXPECT_EQ(diag.run({"mpe-probe"}, 0.002), 0);
-    EXPECT_TRUE(diag.printed("Three minutes with no MIDI at all. Restoring your mode."));
-    EXPECT_TRUE(diag.printed("  nothing at all — not one message, not even a button CC on channel 1."));
-    EXPECT_EQ(push.aftertouchMode(), 1);
-}
-
 TEST_F(MPEProbeCommandTest, TheNoteOrderStopsAt32) {
     diag.when("Ctrl-C stops early", [&] {
         for (int i = 0; i < 40; ++i) push.send(MIDIMessage::noteOn(static_cast<std::uint8_t>(i % 4), 60, 100));
+        // Everything delivered so far reaches the probe before Ctrl-C does.
+        diag.midi->waitForDeliveries();
+        MainQueue::async([&] { diag.interrupt(); });
     });
-    EXPECT_EQ(diag.run({"mpe-probe", "--seconds", "1"}, 0.1), 0);
+    EXPECT_EQ(diag.run({"mpe-probe", "--seconds", "100"}, 0.1), 0);
     EXPECT_TRUE(diag.printed("=== note-on channel order (first 32) ==="));
     EXPECT_TRUE(diag.printed("  ch 1:  10 note-on / 0 off, notes 60"));
 }
@@ -131,7 +126,7 @@ TEST_F(MPEProbeCommandTest, EndsWithoutChangingAnythingWhenThePushIsSilentOrCtrl
 TEST_F(MPEProbeCommandTest, AnUnconfirmedRestoreIsReported) {
     diag.when("Window over", [&] { push.setAnswersQueries(false); });
     diag.when("Ctrl-C stops early", [&] { diag.interrupt(); });
-    EXPECT_EQ(diag.run({"mpe-probe"}, 0.01), 1);
+    EXPECT_EQ(diag.run({"mpe-probe"}, 0.05), 1);
     EXPECT_EQ(diag.lines.back(), "The Push didn't confirm the restore. Check it with: corvane-diag aftertouch");
 }
 

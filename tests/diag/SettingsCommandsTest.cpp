@@ -119,7 +119,7 @@ TEST_F(SettingsCommandsTest, CtrlCWhileReadingChangesNothing) {
 TEST_F(SettingsCommandsTest, CtrlCDuringTheTestCurveWritesYoursBackAndChecks) {
     push.setVelocityCurve(descending());
     diag.when("2/2", [&] { diag.interrupt(); });
-    EXPECT_EQ(diag.run({"velocity-test"}, 0.05), 0);
+    EXPECT_EQ(diag.run({"velocity-test"}, 0.1), 0);
     EXPECT_EQ(diag.lines.back(), "PASS: the Push took the test curve, and your curve is back exactly as it was.");
     EXPECT_EQ(push.velocityCurve(), descending());
 }
