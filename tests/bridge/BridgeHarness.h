@@ -68,8 +68,12 @@ protected:
 
     bool logged(const std::string& text) { return logText().find(text) != std::string::npos; }
 
-    // Lets everything the bridge and the devices have to say to each other arrive.
-    void settle() { ASSERT_TRUE(system->settle()); }
+    // Lets everything the bridge and the devices have to say to each other arrive: work the
+    // main queue posts for later in its turn (an LED update after a burst of host values) sends
+    // again, so a few rounds.
+    void settle() {
+        for (int round = 0; round < 3; ++round) ASSERT_TRUE(system->settle());
+    }
 
     // The script says hello and the bridge has answered.
     void connectCubase() {
@@ -79,15 +83,22 @@ protected:
         ASSERT_TRUE(bridge->cubaseConnected());
     }
 
-    // Until the first 1.5 s after connecting, when the status screen shows, are over.
+    // Until the first 1.5 s after connecting, when the status screen shows, are over, and the
+    // redraw that ends it has come.
     void waitForHostPage() {
         ASSERT_TRUE(pumpUntil([&] { return bridge->screen() != BridgeScreen::status; }));
+        pump(std::chrono::milliseconds(200));
     }
 
     // Renders so far, once the display has caught up with everything asked of it.
     int rendersWhenQuiet() {
         pump(std::chrono::milliseconds(80));
         return bridge->displayStats().framesRendered;
+    }
+
+    // Until the bridge renders again.
+    bool rendersAfter(int renders) {
+        return pumpUntil([&] { return bridge->displayStats().framesRendered > renders; });
     }
 
     static void pump(std::chrono::milliseconds duration) { MainQueue::pumpFor(duration); }

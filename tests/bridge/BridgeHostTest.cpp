@@ -55,7 +55,7 @@ TEST_F(BridgeHostTest, StateChangesRedrawAndUnchangedValuesDoNothing) {
     int renders = rendersWhenQuiet();
     script->setNumber(StateKeys::Master::volume, 9000);
     ASSERT_TRUE(pumpUntil([&] { return bridge->state().number(StateKeys::Master::volume) == 9000; }));
-    EXPECT_GT(rendersWhenQuiet(), renders);
+    EXPECT_TRUE(rendersAfter(renders));
     EXPECT_TRUE(logged("DEBUG state setNumber(04.00, 9000)"));
 
     renders = rendersWhenQuiet();
@@ -83,7 +83,6 @@ TEST_F(BridgeHostTest, ASecondHelloEmptiesTheStateAnswersAgainAndRedraws) {
     waitForHostPage();
     ASSERT_EQ(bridge->screen(), BridgeScreen::mix);
     const int renders = rendersWhenQuiet();
-    const std::size_t frames = usb->frameCount();
 
     connectCubase();
     EXPECT_TRUE(bridge->state().values().empty());
@@ -91,10 +90,10 @@ TEST_F(BridgeHostTest, ASecondHelloEmptiesTheStateAnswersAgainAndRedraws) {
     EXPECT_EQ(count(BridgeMessage::bridgeHello("0.4.3", true)), 3u);  // start, and one per hello
     EXPECT_EQ(occurrences("INFO Cubase connected"), 1u);
     // The emptied state reaches the display and the LEDs.
-    ASSERT_TRUE(pumpUntil([&] { return usb->frameCount() > frames; }));
-    EXPECT_GT(bridge->displayStats().framesRendered, renders);
-    ASSERT_TRUE(push->waitUntil([&] { return push->ledButton(PushMIDIMap::Button::note) == 127; }));
-    EXPECT_EQ(push->ledButton(PushMIDIMap::Button::mix), 16);
+    EXPECT_TRUE(rendersAfter(renders));
+    EXPECT_TRUE(push->waitUntil([&] {
+        return push->ledButton(PushMIDIMap::Button::note) == 127 && push->ledButton(PushMIDIMap::Button::mix) == 16;
+    }));
 }
 
 TEST_F(BridgeHostTest, HeartbeatsAloneConnectAndAskForTheStateOnce) {
@@ -179,7 +178,7 @@ TEST_F(BridgeHostTest, AProtocolMismatchIsShownUntilAMessageDecodesAndItsEndIsRe
     const int renders = rendersWhenQuiet();
     script->heartbeat();
     ASSERT_TRUE(pumpUntil([&] { return !bridge->protocolProblem(); }));
-    EXPECT_GT(rendersWhenQuiet(), renders);
+    EXPECT_TRUE(rendersAfter(renders));
     EXPECT_EQ(bridge->screen(), BridgeScreen::track);
 }
 

@@ -192,6 +192,37 @@ TEST_F(RealUSBDisplayMonitor, UnbindingIsADetachAndBindingAgainAnAttach) {
     expectFrame(frame);
 }
 
+TEST_F(RealUSBDisplayMonitor, UnpluggingDuringATransferFailsItAtOnceAndDetaches) {
+    monitor->start();
+    ASSERT_EQ(events, std::vector<std::string>{"attach"});
+    auto display = attached.front();
+    gadget->stopReading();
+    const auto frame = patterned(12);
+    std::promise<void> started;
+    auto sending = std::async(std::launch::async, [&] {
+        started.set_value();
+        try {
+            display->send(frame, 30.0);
+            return std::string("sent");
+        } catch (const USBDisplayError& error) {
+            return std::string(error.what());
+        }
+    });
+    started.get_future().wait();
+    std::this_thread::sleep_for(300ms);
+
+    gadget->unbind();
+    // Far sooner than the time-out, which would stall the test run past its own limit.
+    ASSERT_EQ(sending.wait_for(20s), std::future_status::ready) << "the transfer outlived its device";
+    const auto result = sending.get();
+    EXPECT_EQ(result.rfind("Display transfer failed: ", 0), 0u) << result;
+    EXPECT_EQ(result.find("timed out"), std::string::npos) << result;
+
+    ASSERT_TRUE(pumpUntilEvents(2)) << "no detach after the gadget left";
+    EXPECT_EQ(events, (std::vector<std::string>{"attach", "detach"}));
+    EXPECT_TRUE(display->isClosed());
+}
+
 TEST_F(RealUSBDisplayMonitor, AFailedTransferClosesTheDisplayAndAReopenFollows) {
     monitor->start();
     ASSERT_EQ(events, std::vector<std::string>{"attach"});

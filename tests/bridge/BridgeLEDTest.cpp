@@ -1,0 +1,214 @@
+// The Push's LED table as the bridge keeps it: after start-up and hello, on each page, with
+// note repeat, with the selected track's colour on the pads, and after bursts of changes.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "core/LEDPlan.h"
+#include "core/PadPalette.h"
+#include "core/StateKeys.h"
+#include "tests/bridge/BridgeHarness.h"
+
+namespace corvane {
+namespace {
+
+using namespace std::chrono_literals;
+using Button = PushMIDIMap::Button;
+namespace Field = StateKeys::ChannelField;
+
+constexpr std::uint8_t dim = 16, bright = 127, white = 122, darkGray = 124, blue = 125;
+
+class BridgeLEDTest : public BridgeHarness {
+protected:
+    // Lit buttons (controllers) with their values, on the steady channel.
+    std::map<std::uint8_t, std::uint8_t> litButtons() {
+        std::map<std::uint8_t, std::uint8_t> lit;
+        for (const auto& led : push->litLEDs())
+            if (!led.isNote && led.channel == 0) lit[led.number] = led.value;
+        return lit;
+    }
+
+    std::size_t litPads() {
+        const auto lit = push->litLEDs();
+        return static_cast<std::size_t>(std::count_if(lit.begin(), lit.end(), [](const SimulatedPush3::LED& led) {
+            return led.isNote && led.number >= 36 && led.number <= 99;
+        }));
+    }
+
+    void setPage(StateKeys::Page page) {
+        script->setNumber(StateKeys::Session::page, static_cast<int>(page));
+        settle();
+    }
+
+    // The bodies of the palette commands the Push got since the last call.
+    std::vector<Bytes> paletteCommands() {
+        std::vector<Bytes> palette;
+        for (const auto& body : push->commandsReceived()) {
+            const std::uint8_t command = body.empty() ? 0 : body[0];
+            if (command == PushSysEx::getPaletteEntry || command == PushSysEx::setPaletteEntry ||
+                command == PushSysEx::reapplyPalette)
+                palette.push_back(body);
+        }
+        push->clearReceived();
+        return palette;
+    }
+};
+
+TEST_F(BridgeLEDTest, AfterStartUpTheLocalButtonsAreDimAndThePadsShowTheScale) {
+    start();
+    using Map = std::map<std::uint8_t, std::uint8_t>;
+    // scale, layout, octave up and down, setup, accent, repeat: nothing else while Cubase is away.
+    EXPECT_EQ(litButtons(), (Map{{30, dim}, {31, dim}, {54, dim}, {55, dim}, {56, dim}, {57, dim}, {58, dim}}));
+    EXPECT_EQ(litPads(), 64u);
+    EXPECT_EQ(push->ledPad(0, 0), blue);  // the root, in the standard colours
+}
+
+TEST_F(BridgeLEDTest, AfterHelloTheHostButtonsLightForTheTrackPage) {
+    start();
+    connectCubase();
+    settle();
+    for (const Button button : LEDPlan::whiteControls) EXPECT_EQ(push->ledButton(button), dim) << int(button);
+    EXPECT_EQ(push->ledButton(Button::note), bright);
+    EXPECT_EQ(push->ledButton(Button::mix), dim);
+    EXPECT_EQ(push->ledButton(Button::device), dim);
+    EXPECT_EQ(push->ledButton(Button::session), dim);
+    EXPECT_EQ(push->ledButton(Button::mute), white);
+    EXPECT_EQ(push->ledButton(Button::solo), white);
+    for (int k = 0; k < 8; ++k) EXPECT_EQ(push->ledSceneButton(k), white);
+    // The track page's upper buttons offer the selected track's flags, none set yet.
+    for (std::uint8_t cc = 102; cc <= 109; ++cc) EXPECT_EQ(push->ledCC(cc), darkGray);
+
+    script->setFlag(StateKeys::selectedTrack(Field::mute), true);
+    settle();
+    EXPECT_EQ(push->ledCC(102), blue);
+    EXPECT_EQ(push->ledButton(Button::mute), blue);
+}
+
+TEST_F(BridgeLEDTest, EachPageLightsItsModeButtons) {
+    start();
+    connectCubase();
+
+    setPage(StateKeys::Page::mix);
+    EXPECT_EQ(push->ledButton(Button::mix), bright);
+    EXPECT_EQ(push->ledButton(Button::note), dim);
+    EXPECT_EQ(push->ledCC(102), white);  // the first mix mode is chosen
+    EXPECT_EQ(push->ledCC(103), darkGray);
+
+    setPage(StateKeys::Page::device);
+    EXPECT_EQ(push->ledButton(Button::device), bright);
+    EXPECT_EQ(push->ledButton(Button::mix), dim);
+    EXPECT_EQ(push->ledCC(109), 0);
+
+    setPage(StateKeys::Page::tracks);
+    EXPECT_EQ(push->ledButton(Button::session), bright);
+    EXPECT_EQ(push->ledButton(Button::sessionScreen), bright);
+    EXPECT_EQ(push->ledButton(Button::device), dim);
+    for (std::uint8_t cc = 102; cc <= 109; ++cc) EXPECT_EQ(push->ledCC(cc), 0);
+
+    setPage(StateKeys::Page::track);
+    EXPECT_EQ(push->ledButton(Button::note), bright);
+    EXPECT_EQ(push->ledButton(Button::session), dim);
+}
+
+TEST_F(BridgeLEDTest, RepeatLightsItsButtonAndTheRateOnTheSceneButtons) {
+    start();
+    connectCubase();
+    push->pressButton(Button::repeatButton);
+    push->releaseButton(Button::repeatButton);
+    settle();
+    EXPECT_EQ(push->ledButton(Button::repeatButton), bright);
+    // 1/16 is the fourth scene button from the top.
+    for (int k = 0; k < 8; ++k) EXPECT_EQ(push->ledSceneButton(k), k == 3 ? white : darkGray) << k;
+
+    push->pressSceneButton(0);
+    settle();
+    EXPECT_EQ(push->ledSceneButton(0), white);
+    EXPECT_EQ(push->ledSceneButton(3), darkGray);
+
+    push->pressButton(Button::repeatButton);
+    push->releaseButton(Button::repeatButton);
+    settle();
+    EXPECT_EQ(push->ledButton(Button::repeatButton), dim);
+    for (int k = 0; k < 8; ++k) EXPECT_EQ(push->ledSceneButton(k), white) << k;
+}
+
+TEST_F(BridgeLEDTest, TheSelectedTracksColourPaintsThePadsThroughTwoPaletteSlots) {
+    start();
+    connectCubase();
+    settle();
+    push->clearReceived();
+    const auto colorKey = StateKeys::selectedTrack(Field::color);
+
+    script->setColor(colorKey, RGB{200, 40, 40});
+    settle();
+    const auto red = *PadPalette::entries(RGB{200, 40, 40});
+    // The Push's own entries are asked for first, so that shutdown can put them back.
+    EXPECT_EQ(paletteCommands(),
+              (std::vector<Bytes>{{PushSysEx::getPaletteEntry, 94}, {PushSysEx::getPaletteEntry, 95},
+                                  PushSysEx::body(PushSysEx::setPalette(red[0])).value(),
+                                  PushSysEx::body(PushSysEx::setPalette(red[1])).value(),
+                                  {PushSysEx::reapplyPalette}}));
+    EXPECT_EQ(push->shownPaletteEntry(94), red[0]);
+    EXPECT_EQ(push->ledPad(0, 0), PadPalette::rootSlot);
+    EXPECT_TRUE(logged("INFO palette entry 94 saved for restore"));
+    EXPECT_TRUE(logged("INFO palette entry 95 saved for restore"));
+
+    // Another track of the same colour: nothing to write.
+    script->setString(StateKeys::selectedTrack(Field::name), "Bass");
+    settle();
+    EXPECT_TRUE(paletteCommands().empty());
+
+    // Another colour: written again, never asked for again.
+    script->setColor(colorKey, RGB{30, 60, 220});
+    settle();
+    const auto commands = paletteCommands();
+    ASSERT_EQ(commands.size(), 3u);
+    EXPECT_EQ(commands[0][0], PushSysEx::setPaletteEntry);
+    EXPECT_EQ(commands[1][0], PushSysEx::setPaletteEntry);
+    EXPECT_EQ(commands[2], Bytes{PushSysEx::reapplyPalette});
+
+    // A grey track, or Cubase gone: the standard colours, with no palette traffic.
+    script->goodbye();
+    ASSERT_TRUE(pumpUntil([&] { return !bridge->cubaseConnected(); }));
+    settle();
+    EXPECT_TRUE(paletteCommands().empty());
+    EXPECT_EQ(push->ledPad(0, 0), blue);
+}
+
+TEST_F(BridgeLEDTest, ABurstOfChangesCostsOneUpdateAndAnUnchangedPlanSendsNothing) {
+    start();
+    connectCubase();
+    settle();
+    push->clearReceived();
+    // Away to the mix page and back in one packet: one update, which finds nothing changed.
+    Bytes burst = BridgeCodec::encode(HostMessage::setNumber(StateKeys::Session::page, 1));
+    const Bytes back = BridgeCodec::encode(HostMessage::setNumber(StateKeys::Session::page, 0));
+    burst.insert(burst.end(), back.begin(), back.end());
+    script->sendBytes(burst);
+    settle();
+    EXPECT_EQ(bridge->state().number(StateKeys::Session::page), 0);
+    EXPECT_EQ(push->receivedCount(), 0u);
+}
+
+TEST_F(BridgeLEDTest, AReconnectedPushGetsItsWholeTableBack) {
+    start();
+    connectCubase();
+    script->setColor(StateKeys::selectedTrack(Field::color), RGB{20, 200, 60});
+    setPage(StateKeys::Page::mix);
+    script->send(MIDIMessage::controlChange(2, 85, 30));  // an animation from the script
+    settle();
+    const auto before = push->litLEDs();
+    const auto palette = push->shownPaletteEntry(94);
+
+    push->unplug();
+    settle();
+    ASSERT_TRUE(push->litLEDs().empty());  // a power cycle
+    push->plug();
+    settle();
+    EXPECT_EQ(push->litLEDs(), before);
+    EXPECT_EQ(push->shownPaletteEntry(94), palette);
+}
+
+}  // namespace
+}  // namespace corvane
