@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
+#include <string>
 #include <vector>
 
 #include "PushDisplay/Canvas.h"
@@ -82,5 +84,12 @@ private:
 
     std::vector<DisplayColor> pixels_;
 };
+
+// Writes a preview into the build folder when CORVANE_SCREEN_PNG names a directory.
+inline void preview(Canvas& canvas, const std::string& name) {
+    if (const char* dir = std::getenv("CORVANE_SCREEN_PNG")) {
+        canvas.writePNG(std::filesystem::path(dir) / (name + ".png"), 2, PixelOrder::bgr565);
+    }
+}
 
 }  // namespace corvane::testing
