@@ -99,6 +99,9 @@ public:
     BridgeStatus status() const;
     // Called on the main queue whenever the status changes.
     void setOnStatusChange(std::function<void(const BridgeStatus&)> handler);
+    // The tray menu's "Diagnostics on Push": opens the setup page on its diagnostics tab, or
+    // closes it when that tab is showing. Main queue.
+    void toggleDiagnostics();
 
     // Main queue, for the status and setup screens and for tests.
     StatusModel statusModel() const;

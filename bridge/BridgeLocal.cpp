@@ -58,6 +58,21 @@ void Bridge::latch(bool& flag, bool pressed, std::optional<double>& since) {
     since.reset();
 }
 
+void Bridge::toggleDiagnostics() {
+    const bool open = !local_.setup.showsDiagnostics();
+    if (open) local_.scaleOverlay = false;
+    local_.setup.open = open;
+    local_.setup.tab = SetupTab::diagnostics;
+    {
+        std::lock_guard guard(interceptLock_);
+        interceptControls_ = local_.scaleOverlay || local_.setup.open;
+    }
+    if (open) queryPushSettings();
+    scheduler_->invalidate();
+    updateLEDs();
+    publishStatus();
+}
+
 void Bridge::queryPushSettings() {
     const std::vector<Bytes> queries = PushSysEx::settingsQueries();
     for (std::size_t i = 0; i < queries.size(); ++i) {
