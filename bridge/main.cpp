@@ -10,9 +10,11 @@
 #include <variant>
 #include <vector>
 
+#include "bridge/Alert.h"
 #include "bridge/Bridge.h"
 #include "bridge/BridgeEnvironment.h"
 #include "bridge/CommandLine.h"
+#include "bridge/MenuBarApp.h"
 #include "core/IgnoreSIGPIPE.h"
 #include "core/Log.h"
 #include "platform/MainQueue.h"
@@ -48,13 +50,23 @@ int main(int argc, char** argv) {
     if (run.verbose) log.setMinimumLevel(Log::Level::debug);
     if (run.logMIDI) log.setLogMIDI(true);
     if (run.quiet) log.setEchoToStderr(false);
-    if (run.menuBar) log.info([] { return "no tray menu in this build; running as with --no-menu-bar"; });
+    bool menuBar = run.menuBar;
+    if (menuBar) {
+        if (const auto why = MenuBarApp::openDisplay()) {
+            log.info([&] { return "no tray menu: " + *why + "; running as with --no-menu-bar"; });
+            menuBar = false;
+        }
+    }
 
     std::shared_ptr<Bridge> bridge;
+    BridgeEnvironment environment = BridgeEnvironment::system();
+    const std::shared_ptr<SettingsStore> settings = environment.settings;
     try {
-        bridge = Bridge::create(run.options, BridgeEnvironment::system());
+        bridge = Bridge::create(run.options, std::move(environment));
     } catch (const std::exception& error) {
         log.error([&] { return "could not start: " + std::string(error.what()); });
+        log.flush();
+        if (menuBar) runAlert("Corvane could not start:\n\n" + std::string(error.what()), AlertStyle::warning);
         leave(1);
     }
 
@@ -68,6 +80,8 @@ int main(int argc, char** argv) {
         }));
     }
 
+    if (menuBar) MenuBarApp::launch(bridge, settings, log);
+    // Only the tray's Quit ends the run loop, after the bridge's shutdown.
     MainQueue::run();
     leave(0);
 }

@@ -4,7 +4,6 @@
 
 #include "PushDisplay/DeviceScreen.h"
 #include "core/StateKeys.h"
-#include "tests/PushDisplay/ScreenDemoState.h"
 #include "tests/PushDisplay/ScreenPicture.h"
 
 namespace corvane {
@@ -63,6 +62,12 @@ TEST_F(DeviceScreenTest, EmptyStateDrawsTheNeutralPage) {
     EXPECT_EQ(picture.count(Theme::divider, {0, 62, 960, 1}), 960);
     EXPECT_EQ(picture.count(Theme::divider, {0, 63, 960, 97}), 7 * 82);
     EXPECT_TRUE(picture.ink({1, 63, 119, 97}).empty());
+
+    // Empty slots still light up while touched.
+    const std::array<bool, 2> second{false, true};
+    const Picture touched = draw(second);
+    EXPECT_EQ(touched.at(180, 120), Theme::accentDim);
+    EXPECT_EQ(touched.count(Theme::accentDim), touched.count(Theme::accentDim, {120, 64, 120, 96}));
 }
 
 TEST_F(DeviceScreenTest, TitleByModeAndName) {
@@ -103,17 +108,6 @@ TEST_F(DeviceScreenTest, SubtitleJoinsTrackAndBank) {
     picture = draw();
     EXPECT_NEAR(subtitle(picture).minX, 946 - subtitleWidth("  \u00B7  EQ") + subtitleWidth("  "), 3);
     EXPECT_GE(subtitle(picture).maxX, 942);
-}
-
-TEST_F(DeviceScreenTest, DemoState) {
-    testing::fillDemoState(state);
-    const std::array<bool, 8> touched{false, false, true};
-    const Picture picture = draw(touched);
-    testing::preview(canvas, "device");
-    EXPECT_EQ(picture.count(DisplayColor(255, 0, 255)), 0);
-    EXPECT_EQ(picture.at(300, 120), Theme::accentDim);
-    for (int i = 0; i < 8; ++i) EXPECT_FALSE(picture.ink({i * 120.0 + 8, 72, 104, 16}).empty()) << i;
-    EXPECT_FALSE(picture.ink({840, 0, 120, 20}).empty());  // "SLOT ▶" in the insert mode
 }
 
 }  // namespace

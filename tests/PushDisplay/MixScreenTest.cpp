@@ -170,11 +170,10 @@ TEST_F(MixScreenTest, LowerRowFollowsTheLowerMode) {
     for (int i = 0; i < 4; ++i) EXPECT_EQ(select.strongest(column(i, 139, 21)), Theme::textDim) << i;
 }
 
-TEST_F(MixScreenTest, DemoState) {
+TEST_F(MixScreenTest, FullStateFillsEveryStripWithinItsColumn) {
     testing::fillDemoState(state);
     const std::array<bool, 8> touched{false, false, true};
     const Picture picture = draw(touched);
-    testing::preview(canvas, "mix");
     EXPECT_EQ(picture.count(DisplayColor(255, 0, 255)), 0);
     for (int i = 0; i < 8; ++i) EXPECT_FALSE(picture.ink({i * 120.0 + 4, 46, 102, 28}).empty()) << i;
     // A long name is cut inside its strip.

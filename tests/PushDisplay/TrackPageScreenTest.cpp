@@ -4,7 +4,6 @@
 
 #include "PushDisplay/TrackPageScreen.h"
 #include "core/StateKeys.h"
-#include "tests/PushDisplay/ScreenDemoState.h"
 #include "tests/PushDisplay/ScreenPicture.h"
 
 namespace corvane {
@@ -121,17 +120,6 @@ TEST_F(TrackPageScreenTest, TouchedColumnsAndSlots) {
     EXPECT_EQ(picture.at(900, 120), Theme::accentDim);
     EXPECT_EQ(picture.strongest({848, 70, 104, 20}, Theme::accentDim), Theme::text);
     EXPECT_EQ(picture.at(948, 145), Theme::text);  // the touched bar, full
-}
-
-TEST_F(TrackPageScreenTest, DemoState) {
-    testing::fillDemoState(state);
-    const std::array<bool, 8> touched{false, false, true};
-    const Picture picture = draw(touched);
-    testing::preview(canvas, "track");
-    EXPECT_EQ(picture.count(DisplayColor(255, 0, 255)), 0);
-    EXPECT_EQ(picture.at(14, 40), DisplayColor(230, 90, 60));
-    EXPECT_EQ(picture.strongest({900, 20, 60, 40}), Theme::ok);  // playing
-    for (int i = 0; i < 8; ++i) EXPECT_FALSE(picture.ink({i * 120.0 + 8, 72, 104, 16}).empty()) << i;
 }
 
 }  // namespace

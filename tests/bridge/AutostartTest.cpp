@@ -1,0 +1,92 @@
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "bridge/Autostart.h"
+
+namespace corvane {
+namespace {
+
+namespace fs = std::filesystem;
+
+class AutostartTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "corvane-autostart-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        root = pattern;
+    }
+    void TearDown() override { fs::remove_all(root); }
+
+    static std::string read(const fs::path& path) {
+        std::ifstream file(path);
+        std::stringstream text;
+        text << file.rdbuf();
+        return text.str();
+    }
+
+    fs::path root;
+};
+
+TEST_F(AutostartTest, WritesAndRemovesTheEntryInTheConfigFolder) {
+    const Autostart autostart(root / "config", "/opt/corvane/bin/corvane-bridge");
+    EXPECT_EQ(autostart.entryPath(), root / "config" / "autostart" / "corvane-bridge.desktop");
+    EXPECT_FALSE(autostart.enabled());
+
+    autostart.setEnabled(true);
+    EXPECT_TRUE(autostart.enabled());
+    EXPECT_EQ(read(autostart.entryPath()),
+              "[Desktop Entry]\nType=Application\nName=Corvane\n"
+              "Comment=Ableton Push 3 as the control surface of Cubase\n"
+              "Exec=/opt/corvane/bin/corvane-bridge\nTerminal=false\nX-GNOME-Autostart-enabled=true\n");
+    autostart.setEnabled(true);  // again: still one entry
+    EXPECT_TRUE(autostart.enabled());
+    EXPECT_EQ(std::distance(fs::directory_iterator(root / "config" / "autostart"), fs::directory_iterator()), 1);
+
+    autostart.setEnabled(false);
+    EXPECT_FALSE(autostart.enabled());
+    EXPECT_FALSE(fs::exists(autostart.entryPath()));
+    autostart.setEnabled(false);  // nothing to remove is no failure
+}
+
+TEST_F(AutostartTest, AHiddenEntryCountsAsOff) {
+    const Autostart autostart(root, "/usr/bin/corvane-bridge");
+    fs::create_directories(root / "autostart");
+    std::ofstream(autostart.entryPath()) << "[Desktop Entry]\nExec=corvane-bridge\nHidden=true\n";
+    EXPECT_FALSE(autostart.enabled());
+    autostart.setEnabled(true);
+    EXPECT_TRUE(autostart.enabled());
+}
+
+TEST_F(AutostartTest, FailuresNameThePathAndTheReason) {
+    std::ofstream(root / "config") << "not a folder";
+    const Autostart autostart(root / "config", "/usr/bin/corvane-bridge");
+    try {
+        autostart.setEnabled(true);
+        FAIL() << "no error";
+    } catch (const AutostartError& error) {
+        EXPECT_EQ(std::string(error.what()), (root / "config" / "autostart").string() + ": Not a directory");
+    }
+}
+
+TEST_F(AutostartTest, QuotesProgramPathsThatNeedIt) {
+    EXPECT_EQ(Autostart::execArgument("/usr/bin/corvane-bridge"), "/usr/bin/corvane-bridge");
+    EXPECT_EQ(Autostart::execArgument("/home/me/My Apps/corvane-bridge"), "\"/home/me/My Apps/corvane-bridge\"");
+    // Inside quotes $ and " take a backslash, which the string escape then doubles; % doubles.
+    EXPECT_EQ(Autostart::execArgument("/a $b/\"c\"/100%"), "\"/a \\\\$b/\\\\\"c\\\\\"/100%%\"");
+    EXPECT_EQ(Autostart::execArgument("/x\\y"), "\"/x\\\\\\\\y\"");
+}
+
+TEST_F(AutostartTest, IsOfferedOnlyOutsideABuildFolder) {
+    fs::create_directories(root / "build");
+    std::ofstream(root / "build" / "CMakeCache.txt") << "";
+    EXPECT_FALSE(Autostart::offered(root / "build" / "corvane-bridge"));
+    EXPECT_TRUE(Autostart::offered(root / "corvane-bridge"));
+}
+
+}  // namespace
+}  // namespace corvane
