@@ -70,12 +70,14 @@ TEST_F(BridgeSetupTest, TheSetupButtonOpensThePageInPlaceOfTheScalePageAndAsksTh
     tap(Button::scale);
     push->clearReceived();
 
+    const auto pressed = std::chrono::steady_clock::now();
     tap(Button::setup);
     EXPECT_EQ(bridge->screen(), BridgeScreen::setup);
     EXPECT_FALSE(bridge->local().scaleOverlay);
-    pump(100ms);
-    EXPECT_EQ(queries(), 0u);
+    ASSERT_TRUE(pumpUntil([&] { return queries() > 0; }));
+    EXPECT_GE(std::chrono::steady_clock::now() - pressed, 200ms);
     ASSERT_TRUE(pumpUntil([&] { return queries() == 3; }));
+    EXPECT_GE(std::chrono::steady_clock::now() - pressed, 360ms);
     EXPECT_EQ(push->commandsReceived(), (std::vector<Bytes>{{PushSysEx::getLEDBrightness},
                                                            {PushSysEx::getDisplayBrightness},
                                                            {PushSysEx::getAftertouchMode}}));
