@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <thread>
 
 #include "core/LEDPlan.h"
 #include "core/PadPalette.h"
@@ -178,6 +179,8 @@ TEST_F(BridgeLEDTest, TheSelectedTracksColourPaintsThePadsThroughTwoPaletteSlots
 
 TEST_F(BridgeLEDTest, ABurstOfChangesCostsOneUpdateAndAnUnchangedPlanSendsNothing) {
     start();
+    // The start-up queries go by first.
+    ASSERT_TRUE(pumpUntil([&] { return bridge->local().setup.aftertouch.has_value(); }));
     connectCubase();
     settle();
     push->clearReceived();
@@ -186,6 +189,8 @@ TEST_F(BridgeLEDTest, ABurstOfChangesCostsOneUpdateAndAnUnchangedPlanSendsNothin
     const Bytes back = BridgeCodec::encode(HostMessage::setNumber(StateKeys::Session::page, 0));
     burst.insert(burst.end(), back.begin(), back.end());
     script->sendBytes(burst);
+    // Not pumping meanwhile, so both changes are queued before the first is handled.
+    std::this_thread::sleep_for(50ms);
     settle();
     EXPECT_EQ(bridge->state().number(StateKeys::Session::page), 0);
     EXPECT_EQ(push->receivedCount(), 0u);
