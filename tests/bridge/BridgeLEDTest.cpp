@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <thread>
 
 #include "core/LEDPlan.h"
 #include "core/PadPalette.h"
@@ -178,6 +179,8 @@ TEST_F(BridgeLEDTest, TheSelectedTracksColourPaintsThePadsThroughTwoPaletteSlots
 
 TEST_F(BridgeLEDTest, ABurstOfChangesCostsOneUpdateAndAnUnchangedPlanSendsNothing) {
     start();
+    // The start-up queries go by first.
+    ASSERT_TRUE(pumpUntil([&] { return bridge->local().setup.aftertouch.has_value(); }));
     connectCubase();
     settle();
     push->clearReceived();
