@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <thread>
 
 #include "core/LEDPlan.h"
 #include "core/PadPalette.h"
