@@ -64,7 +64,8 @@ int palette(DiagEnvironment& environment) {
     const Arguments& arguments = environment.arguments;
     const std::int64_t from = arguments.integer("--from").value_or(0);
     const std::int64_t to = arguments.integer("--to").value_or(127);
-    if (from < 0 || to > largestPaletteIndex) return refuse(environment, "palette entries are numbered 0…127");
+    if (from < 0 || to > largestPaletteIndex)
+        return refuse(environment, "palette entries are numbered 0…127");
     if (to < from) return refuse(environment, "--to must not be below --from");
     std::vector<int> indices;
     for (std::int64_t index = from; index <= to; ++index) indices.push_back(static_cast<int>(index));
@@ -73,7 +74,8 @@ int palette(DiagEnvironment& environment) {
 
 int paletteTest(DiagEnvironment& environment) {
     const std::int64_t index = environment.arguments.integer("--index").value_or(94);
-    if (index < 0 || index > largestPaletteIndex) return refuse(environment, "palette entries are numbered 0…127");
+    if (index < 0 || index > largestPaletteIndex)
+        return refuse(environment, "palette entries are numbered 0…127");
     return paletteTestCommand(environment, static_cast<std::uint8_t>(index));
 }
 
@@ -96,7 +98,8 @@ int runDiag(DiagEnvironment& environment, std::vector<std::string> arguments) {
         {"push-settings", pushSettingsCommand},
         {"velocity-test", velocityTestCommand},
         {"velocity-restore", velocityRestoreCommand},
-        {"mpe-probe", [&](DiagEnvironment& e) { return mpeProbeCommand(e, options.number("--seconds").value_or(20.0)); }},
+        {"mpe-probe",
+         [&](DiagEnvironment& e) { return mpeProbeCommand(e, options.number("--seconds").value_or(20.0)); }},
         {"palette-test", paletteTest},
         {"midi-monitor", [&](DiagEnvironment& e) { return midiMonitorCommand(e, options.flag("--raw")); }},
         {"fake-cubase", fakeCubaseCommand},

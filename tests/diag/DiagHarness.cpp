@@ -1,9 +1,10 @@
 #include "tests/diag/DiagHarness.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
-#include <unistd.h>
 
 namespace corvane {
 
@@ -12,7 +13,9 @@ DiagHarness::DiagHarness() {
     dataDirectory = std::filesystem::path(::mkdtemp(pattern)) / "corvane";
     environment.midi = midi;
     environment.usb = [usb = usb] { return std::static_pointer_cast<USBBackend>(usb); };
-    environment.usbListing = [] { return std::optional<std::vector<USBDeviceRecord>>(std::vector<USBDeviceRecord>{}); };
+    environment.usbListing = [] {
+        return std::optional<std::vector<USBDeviceRecord>>(std::vector<USBDeviceRecord>{});
+    };
     environment.dataDirectory = dataDirectory;
     environment.output = [this](std::string_view text) {
         std::size_t start = 0;

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -15,7 +14,9 @@ namespace {
 namespace fs = std::filesystem;
 
 // The program built beside this test binary.
-fs::path program() { return fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "corvane_diag/corvane-diag"; }
+fs::path program() {
+    return fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "corvane_diag/corvane-diag";
+}
 
 std::string quoted(const std::string& text) {
     std::string result = "'";
@@ -72,7 +73,8 @@ TEST_F(ProgramTest, UsageForNoOrAnUnknownCommand) {
 TEST_F(ProgramTest, APushCommandFailsCleanlyWhenThereIsNoPush) {
     // Without a sequencer the client cannot be made; with one there is no Push on this machine.
     EXPECT_EQ(run({"identity"}), 1);
-    EXPECT_TRUE(out == "Push Live Port not found\n" || out.starts_with("error: MIDIClientCreate failed")) << out;
+    EXPECT_TRUE(out == "Push Live Port not found\n" || out.starts_with("error: MIDIClientCreate failed"))
+        << out;
     EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1);
     EXPECT_EQ(err, "");
     EXPECT_FALSE(fs::exists(folder_ / "corvane/bridge.log"));
