@@ -3,10 +3,13 @@
 #include <functional>
 #include <utility>
 
+#include "corvane_diag/DisplayCommands.h"
+#include "corvane_diag/DisplayMapCommand.h"
 #include "corvane_diag/FakeCubaseCommand.h"
 #include "corvane_diag/HardwareCommands.h"
 #include "corvane_diag/ListingCommands.h"
 #include "corvane_diag/MPEProbeCommand.h"
+#include "corvane_diag/RenderPreviewCommand.h"
 #include "corvane_diag/SettingsCommands.h"
 
 namespace corvane {
@@ -102,7 +105,11 @@ int runDiag(DiagEnvironment& environment, std::vector<std::string> arguments) {
          [&](DiagEnvironment& e) { return mpeProbeCommand(e, options.number("--seconds").value_or(20.0)); }},
         {"palette-test", paletteTest},
         {"midi-monitor", [&](DiagEnvironment& e) { return midiMonitorCommand(e, options.flag("--raw")); }},
+        {"display-map", displayMapCommand},
         {"fake-cubase", fakeCubaseCommand},
+        {"render-preview", renderPreviewCommand},
+        {"display-test", displayTestCommand},
+        {"display-sweep", displaySweepCommand},
     };
     for (const auto& [name, handler] : commands) {
         if (command == name) return handler(environment);

@@ -13,10 +13,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The program built beside this test binary.
-fs::path program() {
-    return fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "corvane_diag/corvane-diag";
-}
+// The program, at the top of the build folder.
+fs::path program() { return fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "corvane-diag"; }
 
 std::string quoted(const std::string& text) {
     std::string result = "'";
@@ -78,6 +76,13 @@ TEST_F(ProgramTest, APushCommandFailsCleanlyWhenThereIsNoPush) {
     EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1);
     EXPECT_EQ(err, "");
     EXPECT_FALSE(fs::exists(folder_ / "corvane/bridge.log"));
+}
+
+TEST_F(ProgramTest, TheDisplayTestFailsCleanlyWithoutADisplay) {
+    EXPECT_EQ(run({"display-test", "--seconds", "0"}), 1);
+    EXPECT_TRUE(out.starts_with("error: ")) << out;
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1);
+    EXPECT_EQ(err, "");
 }
 
 TEST_F(ProgramTest, VelocityRestoreLooksInTheDataFolder) {
