@@ -58,7 +58,26 @@ int DiagHarness::run(std::vector<std::string> arguments, double timeScale) {
     running_ = nullptr;
     for (const WorkItem& item : pending_) item.cancel();
     pending_.clear();
+    polls_.clear();
     return status;
+}
+
+void DiagHarness::poll(std::function<bool()> condition, std::function<void()> action,
+                       std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    auto step = std::make_shared<std::function<void()>>();
+    *step = [this, condition = std::move(condition), action = std::move(action), deadline,
+             weak = std::weak_ptr<std::function<void()>>(step)] {
+        if (condition() || std::chrono::steady_clock::now() >= deadline) {
+            action();
+            return;
+        }
+        if (auto again = weak.lock()) {
+            pending_.push_back(MainQueue::asyncAfter(std::chrono::milliseconds(10), whileRunning(*again)));
+        }
+    };
+    polls_.push_back(step);
+    (*step)();
 }
 
 std::function<void()> DiagHarness::whileRunning(std::function<void()> action) {

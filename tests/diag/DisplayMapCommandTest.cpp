@@ -38,14 +38,27 @@ TEST(DisplayMapCommandTest, ColumnsFollowTheControlsAndLitControlsGoDarkOnCtrlC)
         push.pressPad(0, 1, 101);
         push.releasePad(0, 1);
     });
+    ControlMapModel expected;
+    expected.encoderValue[0] = 54;
+    expected.encoderLastDelta[0] = -1;
+    expected.encoderValue[1] = 127;
+    expected.upperPressed[7] = true;
+    const std::vector<std::uint8_t> expectedPicture = picture(expected);
+
+    // Ctrl-C once the last change has reached the display.
     std::vector<MIDIMessage> beforeCtrlC;
     diag.when("pad row 1 col 2 off", [&] {
-        // Time for the last change to reach the display before Ctrl-C.
-        MainQueue::asyncAfter(std::chrono::milliseconds(300), [&] {
-            beforeCtrlC = push.received();
-            push.clearReceived();
-            diag.interrupt();
-        });
+        diag.poll(
+            [&] {
+                auto frame = diag.usb->lastFrame();
+                return frame && frame->pixels == expectedPicture;
+            },
+            [&] {
+                diag.midi->waitForDeliveries();
+                beforeCtrlC = push.received();
+                push.clearReceived();
+                diag.interrupt();
+            });
     });
     EXPECT_EQ(diag.run({"display-map"}), 0);
 
@@ -69,13 +82,8 @@ TEST(DisplayMapCommandTest, ColumnsFollowTheControlsAndLitControlsGoDarkOnCtrlC)
     EXPECT_EQ(push.received(), (std::vector<M>{M::noteOn(0, 36, 0), M::noteOn(0, 37, 0),
                                                M::controlChange(0, 21, 0), M::controlChange(0, 109, 0)}));
 
-    ControlMapModel expected;
-    expected.encoderValue[0] = 54;
-    expected.encoderLastDelta[0] = -1;
-    expected.encoderValue[1] = 127;
-    expected.upperPressed[7] = true;
     ASSERT_TRUE(diag.usb->lastFrame());
-    EXPECT_TRUE(diag.usb->lastFrame()->pixels == picture(expected));
+    EXPECT_TRUE(diag.usb->lastFrame()->pixels == expectedPicture);
 }
 
 TEST(DisplayMapCommandTest, RunsWithoutADisplayAndWaitsForThePush) {
