@@ -79,6 +79,7 @@ TEST(DisplayMapCommandTest, ColumnsFollowTheControlsAndLitControlsGoDarkOnCtrlC)
                                            M::controlChange(0, 109, 126), M::noteOn(0, 36, 126),
                                            M::noteOn(0, 37, 127), M::noteOn(0, 37, 0)}));
     // Ctrl-C turns off exactly what was touched: the pads, then the display buttons.
+    diag.midi->waitForDeliveries();
     EXPECT_EQ(push.received(), (std::vector<M>{M::noteOn(0, 36, 0), M::noteOn(0, 37, 0),
                                                M::controlChange(0, 21, 0), M::controlChange(0, 109, 0)}));
 
