@@ -20,9 +20,14 @@ void colorBars(Canvas& canvas, PixelOrder pixelOrder) {
         canvas.fill({120.0 * k + 4, 4, 112, 96}, color);
         canvas.text(name, {120.0 * k, 104, 120, 20}, label, white, TextAlign::center);
     }
-    for (int x = 0; x < 960; ++x) {
-        const auto v = static_cast<std::uint8_t>(x * 255 / 959);
-        canvas.fill({static_cast<double>(x), 130, 1, 12}, DisplayColor(v, v, v));
+    // Grey v = x * 255 / 959 at column x, filled one run of equal grey at a time.
+    for (int x = 0; x < 960;) {
+        const int v = x * 255 / 959;
+        int end = x + 1;
+        while (end < 960 && end * 255 / 959 == v) ++end;
+        const auto grey = static_cast<std::uint8_t>(v);
+        canvas.fill({static_cast<double>(x), 130, static_cast<double>(end - x), 12}, DisplayColor(grey, grey, grey));
+        x = end;
     }
     canvas.text("pixel order under test: " + std::string(rawValue(pixelOrder)), {8, 144, 600, 16}, canvas.font(12),
                 DisplayColor::hex(0xC8C8C8), TextAlign::left);

@@ -17,6 +17,7 @@
 
 #include "bridge/Bridge.h"
 #include "core/BridgeCodec.h"
+#include "core/PushMIDIMap.h"
 #include "core/StateKeys.h"
 #include "platform/MainQueue.h"
 #include "platform/UserDefaults.h"
@@ -145,6 +146,61 @@ void BM_BridgeHostSetNumberToStateApplied(benchmark::State& state) {
     reportSpread(state, samples);
 }
 BENCHMARK(BM_BridgeHostSetNumberToStateApplied)->Iterations(2000)->Unit(benchmark::kMicrosecond);
+
+// One frame of the busiest page, the tracks overview of a full bank with the master popup over
+// it, drawn by the bridge's draw callback: the screen choice, the overview's model built from the
+// host state, both drawings. Each frame is asked for by a new time text from the script, as
+// during playback; the figure is the scheduler's own render time of that frame.
+void BM_BridgeDrawTracksPageWithPopup(benchmark::State& state) {
+    using namespace StateKeys;
+    Rig rig;
+    rig.usb->plug();
+    rig.start();
+    rig.toBridge(HostMessage::hello("bench"));
+    rig.toBridge(HostMessage::setNumber(Session::page, static_cast<int>(Page::tracks)));
+    rig.toBridge(HostMessage::setString(Transport::tempoText, "128.00"));
+    rig.toBridge(HostMessage::setString(Session::bankText, "9–16 of 24"));
+    rig.toBridge(HostMessage::setString(Transport::cycleStartText, "17. 1. 1.   0"));
+    rig.toBridge(HostMessage::setString(Transport::cycleEndText, "33. 1. 1.   0"));
+    rig.toBridge(HostMessage::setNumber(Transport::playing, 1));
+    rig.toBridge(HostMessage::setNumber(Transport::cycle, 1));
+    rig.toBridge(HostMessage::setString(Master::name, "Stereo Out"));
+    rig.toBridge(HostMessage::setString(Master::volumeText, "-3.0 dB"));
+    rig.toBridge(HostMessage::setNumber(Master::volume, 12000));
+    for (int i = 0; i < 8; ++i) {
+        rig.toBridge(HostMessage::setNumber(bankChannel(i, ChannelField::exists), 1));
+        rig.toBridge(HostMessage::setString(bankChannel(i, ChannelField::name),
+                                            "Track with a long name " + std::to_string(i + 9)));
+        rig.toBridge(HostMessage::setColor(bankChannel(i, ChannelField::color),
+                                           RGB{std::uint8_t(30 * i), 120, std::uint8_t(250 - 30 * i)}));
+        rig.toBridge(HostMessage::setNumber(bankChannel(i, ChannelField::mute), i % 2));
+        rig.toBridge(HostMessage::setNumber(bankChannel(i, ChannelField::meter), 2000 * i + 500));
+    }
+    MainQueue::pumpFor(2s);  // past the status screen after connecting
+
+    std::vector<double> samples;
+    int bar = 1;
+    for (auto _ : state) {
+        // The volume encoder's touch keeps the popup up.
+        rig.system->inject(rig.push.source, {0x90, PushMIDIMap::volumeEncoderTouchNote, 127});
+        const int before = rig.bridge->displayStats().framesRendered;
+        bar = bar % 999 + 1;
+        rig.toBridge(HostMessage::setString(Transport::timeText, "  " + std::to_string(bar) + ". 3. 2.   120"));
+        MainQueue::pumpUntil([&] { return rig.bridge->displayStats().framesRendered > before; }, 5s);
+        samples.push_back(rig.bridge->displayStats().lastRenderMs * 1000.0);
+        state.PauseTiming();
+        rig.system->inject(rig.push.source, {0x90, PushMIDIMap::volumeEncoderTouchNote, 0});
+        rig.toBridge(HostMessage::heartbeat());
+        rig.system->waitForDeliveries();
+        if (samples.size() % 32 == 0) {
+            rig.usb->clearRecords();  // the simulation keeps every frame; a real display does not
+            rig.system->clearSent();
+        }
+        state.ResumeTiming();
+    }
+    reportSpread(state, samples);
+}
+BENCHMARK(BM_BridgeDrawTracksPageWithPopup)->Iterations(150)->Unit(benchmark::kMillisecond);
 
 double cpuSeconds() {
     rusage usage{};

@@ -55,8 +55,8 @@ Alert Alert::plain(std::string text, AlertStyle style) {
 
 void showAlert(Alert alert) {
     GtkWidget* dialog = dialogFor(alert);
-    g_signal_connect_data(dialog, "response", G_CALLBACK(responded), new ButtonHandler(std::move(alert.onButton)),
-                          freeHandler, GConnectFlags(0));
+    g_signal_connect_data(dialog, "response", G_CALLBACK(responded),
+                          new ButtonHandler(std::move(alert.onButton)), freeHandler, GConnectFlags(0));
     gtk_window_present(GTK_WINDOW(dialog));
 }
 

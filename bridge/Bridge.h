@@ -14,7 +14,8 @@
 // Implementation split by concern: Bridge.cpp (start-up, ports, MIDI traffic, shutdown),
 // BridgeHost.cpp (host messages, the Cubase connection, watchdog, status), BridgeLEDs.cpp (button
 // LEDs and pad colours), BridgeDisplay.cpp (display attachment, screen choice, status model),
-// BridgeLocal.cpp (input handled on the device itself).
+// BridgeLocal.cpp (input handled on the device itself), BridgePages.cpp (the setup and scale pages
+// and the Push's settings), BridgePopups.cpp (the transient value popups).
 
 #include <array>
 #include <atomic>
@@ -32,6 +33,7 @@
 
 #include "PushDisplay/Canvas.h"
 #include "PushDisplay/DisplayScheduler.h"
+#include "PushDisplay/Popup.h"
 #include "PushDisplay/StatusModel.h"
 #include "bridge/BridgeEnvironment.h"
 #include "bridge/BridgeOptions.h"
@@ -106,6 +108,8 @@ public:
     // Main queue, for the status and setup screens and for tests.
     StatusModel statusModel() const;
     BridgeScreen screen() const;
+    // The popup as it would be drawn now; absent when there is none or it has expired.
+    std::optional<Popup> visiblePopup() const;
     const RemoteState& state() const { return state_; }
     const LocalUI& local() const { return local_; }
     bool cubaseConnected() const { return cubaseConnected_; }
@@ -154,9 +158,34 @@ private:
 
     // BridgeLocal.cpp
     void handleLocal(const PushInput& input);
-    void handlePushSysEx(const Bytes& body);
-    void queryPushSettings();
+    // Each of these says whether the input changed anything the device shows.
+    bool trackEncoderTurned(std::int64_t index, std::int64_t delta);
+    bool jogWheelTurned(std::int64_t delta);
+    bool upperDisplayButtonPressed(std::int64_t index);
+    bool lowerDisplayButtonPressed(std::int64_t index);
+    bool sceneButtonPressed(std::int64_t index);
+    bool buttonChanged(PushMIDIMap::Button button, bool pressed);
+    void stepOctave(int step);
+    void applyPadSettings();
     void latch(bool& flag, bool pressed, std::optional<double>& since);
+
+    // BridgePages.cpp
+    void setSetup(bool open, std::optional<SetupTab> tab);
+    void setScaleOverlay(bool show);
+    void updateIntercept();
+    bool setupChoice(std::int64_t index);
+    bool setupBrightness(std::int64_t knob, std::int64_t delta);
+    bool scaleEncoder(std::int64_t index, std::int64_t delta);
+    void savePushPreferences();
+    void queryPushSettings();
+    void handlePushSysEx(const Bytes& body);
+
+    // BridgePopups.cpp
+    void showPopup(std::function<Popup(const Bridge&)> make);
+    void showMessage(std::string title, std::string value);
+    void showMasterPopup();
+    void showTempoPopup();
+    void showOctavePopup();
 
     static double now();
 
@@ -186,8 +215,16 @@ private:
     std::array<bool, 8> touched_{};
     LocalUI local_;
     RepeatingTimer watchdog_;
+    // The transient popup: made anew at each draw, so it shows the current value, until it expires.
+    struct ShownPopup {
+        std::function<Popup(const Bridge&)> make;
+        double expiresAt;
+    };
+    std::optional<ShownPopup> popup_;
     LEDValues ledsSent_;
     bool ledUpdatePending_ = false;
+    // Turns of the track encoders on the scale page, until they add up to a step.
+    std::array<std::int64_t, 8> scaleEncoderAccumulator_{};
     std::optional<double> accentPressedAt_;
     std::optional<double> repeatPressedAt_;
     std::optional<std::vector<PushSysEx::PaletteEntry>> paletteWritten_;

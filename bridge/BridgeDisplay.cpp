@@ -3,7 +3,14 @@
 #include <charconv>
 #include <exception>
 
-#include "PushDisplay/Theme.h"
+#include "PushDisplay/DeviceScreen.h"
+#include "PushDisplay/MixScreen.h"
+#include "PushDisplay/ScaleScreen.h"
+#include "PushDisplay/SetupScreen.h"
+#include "PushDisplay/StatusScreen.h"
+#include "PushDisplay/TrackPageScreen.h"
+#include "PushDisplay/TracksScreen.h"
+#include "PushDisplay/TracksScreenModel.h"
 #include "bridge/Bridge.h"
 #include "bridge/Version.h"
 #include "core/StateKeys.h"
@@ -37,22 +44,6 @@ std::string hexadecimal(int value) {
     char buffer[16];
     const auto end = std::to_chars(buffer, buffer + sizeof buffer, value, 16).ptr;
     return std::string(buffer, end);
-}
-
-// Until the status screen is drawn in full: the name and the state of the connection.
-void drawStatus(Canvas& canvas, const StatusModel& model) {
-    canvas.text("CORVANE", Rect{24, 18, 600, 34}, canvas.font(30, FontWeight::bold), Theme::text, TextAlign::left);
-    std::string line = "Waiting for Cubase…";
-    DisplayColor color = Theme::warn;
-    if (model.protocolProblem) {
-        line = *model.protocolProblem;
-        color = Theme::error;
-    } else if (model.cubaseConnected) {
-        line = "Cubase Connected";
-        color = Theme::ok;
-    }
-    canvas.statusDot(Point{32, 74}, 6, color);
-    canvas.text(line, Rect{46, 62, 520, 24}, canvas.font(20, FontWeight::semibold), color, TextAlign::left);
 }
 
 }  // namespace
@@ -107,9 +98,18 @@ BridgeScreen Bridge::screen() const {
 }
 
 void Bridge::draw(Canvas& canvas) {
-    canvas.clear(Theme::background);
-    // The scale, setup and page screens, and the popup over them, draw here once they exist.
-    if (screen() == BridgeScreen::status) drawStatus(canvas, statusModel());
+    // Every screen repaints the whole display.
+    switch (screen()) {
+        case BridgeScreen::scale: ScaleScreen::draw(canvas, local_.pads); break;
+        case BridgeScreen::setup: SetupScreen::draw(canvas, local_.setup, statusModel()); break;
+        case BridgeScreen::status: StatusScreen::draw(canvas, statusModel()); break;
+        case BridgeScreen::track: TrackPageScreen::draw(canvas, state_, touched_); break;
+        case BridgeScreen::mix: MixScreen::draw(canvas, state_, touched_); break;
+        case BridgeScreen::device: DeviceScreen::draw(canvas, state_, touched_); break;
+        case BridgeScreen::tracks: TracksScreen::draw(canvas, TracksScreenModel(state_)); break;
+    }
+    // An expired popup stays until the next one replaces it, but is no longer drawn.
+    if (const auto popup = visiblePopup()) popup->draw(canvas);
 }
 
 StatusModel Bridge::statusModel() const {

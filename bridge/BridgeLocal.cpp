@@ -1,7 +1,11 @@
-// Input the device handles itself, and the Push's replies to the bridge's queries.
+// Input the device handles itself: the encoders and buttons of its own pages, octave, drum mode,
+// accent and note repeat.
+
+#include <algorithm>
 
 #include "bridge/Bridge.h"
 #include "core/Overloaded.h"
+#include "core/PadEngine.h"
 #include "core/PadStore.h"
 
 namespace corvane {
@@ -9,43 +13,169 @@ namespace corvane {
 namespace {
 
 constexpr double latchHold = 0.4;  // a hold longer than this acts only while held
-constexpr double firstQueryDelay = 0.2;
-constexpr double queryInterval = 0.08;
+
+bool isIndex(std::int64_t index) { return index >= 0 && index < 8; }
 
 }  // namespace
 
 void Bridge::handleLocal(const PushInput& input) {
-    bool handled = false;
-    if (const auto* touch = input.as<PushInput::TrackEncoderTouch>()) {
-        if (touch->index >= 0 && touch->index < static_cast<std::int64_t>(touched_.size())) {
-            touched_[static_cast<std::size_t>(touch->index)] = touch->touched;
-            handled = true;
-        }
-    } else if (const auto* scene = input.as<PushInput::SceneButton>()) {
-        if (scene->pressed && local_.repeatOn) {
-            if (auto rate = repeatRateFromSceneButton(static_cast<int>(scene->index))) {
-                local_.repeatRate = *rate;
-                pads_->update([&](PadPlayer::Config& config) { config.repeatRate = *rate; });
-                settings_->set(PadStore::repeatRateKey, std::int64_t{rawValue(*rate)});
-                handled = true;
-            }
-        }
-    } else if (const auto* button = input.as<PushInput::Button>()) {
-        if (button->button == PushMIDIMap::Button::repeatButton) {
-            latch(local_.repeatOn, button->pressed, repeatPressedAt_);
-            const bool repeatOn = local_.repeatOn;
-            pads_->update([&](PadPlayer::Config& config) { config.repeatOn = repeatOn; });
-            {
-                std::lock_guard guard(interceptLock_);
-                scenesPickRepeatRates_ = repeatOn;
-            }
-            handled = true;
-        }
-    }
-    if (!handled) return;
+    const bool changed = std::visit(
+        Overloaded{
+            [&](const PushInput::TrackEncoder& turn) { return trackEncoderTurned(turn.index, turn.delta); },
+            [&](const PushInput::TrackEncoderTouch& touch) {
+                if (!isIndex(touch.index)) return false;
+                touched_[static_cast<std::size_t>(touch.index)] = touch.touched;
+                return true;
+            },
+            [&](const PushInput::VolumeEncoder&) {
+                showMasterPopup();
+                return true;
+            },
+            [&](const PushInput::VolumeEncoderTouch& touch) {
+                if (touch.touched) showMasterPopup();
+                return touch.touched;
+            },
+            [&](const PushInput::TempoEncoder&) {
+                showTempoPopup();
+                return true;
+            },
+            [&](const PushInput::TempoEncoderTouch& touch) {
+                if (touch.touched) showTempoPopup();
+                return touch.touched;
+            },
+            [&](const PushInput::JogWheel& turn) { return jogWheelTurned(turn.delta); },
+            [&](const PushInput::UpperDisplayButton& button) {
+                return button.pressed && upperDisplayButtonPressed(button.index);
+            },
+            [&](const PushInput::LowerDisplayButton& button) {
+                return button.pressed && lowerDisplayButtonPressed(button.index);
+            },
+            [&](const PushInput::SceneButton& button) { return button.pressed && sceneButtonPressed(button.index); },
+            [&](const PushInput::Button& button) { return buttonChanged(button.button, button.pressed); },
+            [](const auto&) { return false; },
+        },
+        input.value);
+    if (!changed) return;
     scheduler_->invalidate();
     updateLEDs();
     publishStatus();
+}
+
+bool Bridge::trackEncoderTurned(std::int64_t index, std::int64_t delta) {
+    if (local_.setup.open) {
+        if (local_.setup.tab != SetupTab::display || delta == 0) return false;
+        return setupBrightness(index, delta);
+    }
+    if (local_.scaleOverlay) return scaleEncoder(index, delta);
+    return false;
+}
+
+bool Bridge::jogWheelTurned(std::int64_t delta) {
+    if (!local_.scaleOverlay || delta == 0) return false;
+    const int last = static_cast<int>(PadEngine::scales().size()) - 1;
+    local_.pads.scaleIndex = std::clamp(local_.pads.scaleIndex + (delta > 0 ? 1 : -1), 0, last);
+    applyPadSettings();
+    return true;
+}
+
+bool Bridge::upperDisplayButtonPressed(std::int64_t index) {
+    if (!isIndex(index)) return false;
+    if (local_.setup.open) {
+        const auto tab = setupTabFromRaw(index);
+        if (!tab) return false;
+        local_.setup.tab = *tab;
+        return true;
+    }
+    if (!local_.scaleOverlay) return false;
+    if (index == 0) {
+        local_.pads.layout = next(local_.pads.layout);
+    } else if (index == 7) {
+        local_.pads.fixed = !local_.pads.fixed;
+    } else {
+        local_.pads.root = PadEngine::upperRoots[static_cast<std::size_t>(index - 1)];
+    }
+    applyPadSettings();
+    return true;
+}
+
+bool Bridge::lowerDisplayButtonPressed(std::int64_t index) {
+    if (!isIndex(index)) return false;
+    if (local_.setup.open) return setupChoice(index);
+    if (!local_.scaleOverlay || index == 7) return false;
+    if (index == 0) {
+        local_.pads.inKey = !local_.pads.inKey;
+    } else {
+        local_.pads.root = PadEngine::lowerRoots[static_cast<std::size_t>(index - 1)];
+    }
+    applyPadSettings();
+    return true;
+}
+
+bool Bridge::sceneButtonPressed(std::int64_t index) {
+    if (!local_.repeatOn) {
+        // The button went to the script too, which sets the marker.
+        showMessage("MARKER", std::to_string(index + 1));
+        return true;
+    }
+    if (!isIndex(index)) return false;
+    const auto rate = repeatRateFromSceneButton(static_cast<int>(index));
+    if (!rate) return false;
+    local_.repeatRate = *rate;
+    pads_->update([&](PadPlayer::Config& config) { config.repeatRate = *rate; });
+    settings_->set(PadStore::repeatRateKey, std::int64_t{rawValue(*rate)});
+    showMessage("REPEAT", std::string(name(*rate)));
+    return true;
+}
+
+bool Bridge::buttonChanged(PushMIDIMap::Button button, bool pressed) {
+    using Button = PushMIDIMap::Button;
+    // Repeat and accent act on release too; every other button on its press only.
+    if (button == Button::repeatButton) {
+        latch(local_.repeatOn, pressed, repeatPressedAt_);
+        const bool repeatOn = local_.repeatOn;
+        pads_->update([&](PadPlayer::Config& config) { config.repeatOn = repeatOn; });
+        {
+            std::lock_guard guard(interceptLock_);
+            scenesPickRepeatRates_ = repeatOn;
+        }
+        if (pressed) showMessage("REPEAT", repeatOn ? std::string(name(local_.repeatRate)) : "Off");
+        return true;
+    }
+    if (button == Button::accent) {
+        latch(local_.accent, pressed, accentPressedAt_);
+        const bool accent = local_.accent;
+        pads_->update([&](PadPlayer::Config& config) { config.accent = accent; });
+        if (pressed) showMessage("ACCENT", accent ? "On" : "Off");
+        return true;
+    }
+    if (!pressed) return false;
+    switch (button) {
+        case Button::tapTempo: showTempoPopup(); return true;
+        case Button::volumePress: showMasterPopup(); return true;
+        case Button::setup: setSetup(!local_.setup.open, std::nullopt); return true;
+        case Button::scale: setScaleOverlay(!local_.scaleOverlay); return true;
+        case Button::layout:
+            local_.pads.drums = !local_.pads.drums;
+            applyPadSettings();
+            showMessage("PADS", local_.pads.drums ? "Drums" : "Notes");
+            return true;
+        case Button::octaveDown: stepOctave(-1); return true;
+        case Button::octaveUp: stepOctave(+1); return true;
+        default: return false;
+    }
+}
+
+void Bridge::stepOctave(int step) {
+    local_.pads.octave =
+        std::clamp(local_.pads.octave + step, PadSettingsLimits::minOctave, PadSettingsLimits::maxOctave);
+    applyPadSettings();
+    showOctavePopup();
+}
+
+void Bridge::applyPadSettings() {
+    const PadSettings settings = local_.pads;
+    pads_->update([&](PadPlayer::Config& config) { config.settings = settings; });
+    for (auto& [key, value] : PadStore::values(settings)) settings_->set(key, std::move(value));
 }
 
 void Bridge::latch(bool& flag, bool pressed, std::optional<double>& since) {
@@ -56,61 +186,6 @@ void Bridge::latch(bool& flag, bool pressed, std::optional<double>& since) {
     }
     if (since && now() - *since > latchHold) flag = false;
     since.reset();
-}
-
-void Bridge::toggleDiagnostics() {
-    const bool open = !local_.setup.showsDiagnostics();
-    if (open) local_.scaleOverlay = false;
-    local_.setup.open = open;
-    local_.setup.tab = SetupTab::diagnostics;
-    {
-        std::lock_guard guard(interceptLock_);
-        interceptControls_ = local_.scaleOverlay || local_.setup.open;
-    }
-    if (open) queryPushSettings();
-    scheduler_->invalidate();
-    updateLEDs();
-    publishStatus();
-}
-
-void Bridge::queryPushSettings() {
-    const std::vector<Bytes> queries = PushSysEx::settingsQueries();
-    for (std::size_t i = 0; i < queries.size(); ++i) {
-        onMainAfter(firstQueryDelay + static_cast<double>(i) * queryInterval, [query = queries[i]](Bridge& self) {
-            if (self.pushConnected()) self.sendToPush(query);
-        });
-    }
-}
-
-void Bridge::handlePushSysEx(const Bytes& body) {
-    if (auto reply = PushSysEx::reply(body)) {
-        using Reply = PushSysEx::Reply;
-        const bool changed = std::visit(Overloaded{
-                                            [&](const Reply::LEDBrightness& r) {
-                                                local_.setup.ledBrightness = r.value;
-                                                return true;
-                                            },
-                                            [&](const Reply::DisplayBrightness& r) {
-                                                local_.setup.displayBrightness = r.value;
-                                                return true;
-                                            },
-                                            [&](const Reply::Aftertouch& r) {
-                                                local_.setup.aftertouch = r.mode;
-                                                return true;
-                                            },
-                                            [](const Reply::VelocityCurveEntry&) { return false; },
-                                        },
-                                        reply->value);
-        if (changed) {
-            scheduler_->invalidate();
-            updateLEDs();
-        }
-        return;
-    }
-    const auto entry = PushSysEx::decodePaletteEntry(body);
-    if (!entry || !paletteRequested_.contains(entry->index) || paletteOriginals_.contains(entry->index)) return;
-    paletteOriginals_[entry->index] = *entry;
-    log_.info([&] { return "palette entry " + std::to_string(entry->index) + " saved for restore"; });
 }
 
 }  // namespace corvane

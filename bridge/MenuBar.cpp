@@ -20,7 +20,8 @@ bool validURL(std::string_view text) {
 
 std::shared_ptr<MenuBar> MenuBar::create(MenuBarBridge bridge, Environment environment,
                                          std::shared_ptr<MenuBarDesktop> desktop) {
-    return std::shared_ptr<MenuBar>(new MenuBar(std::move(bridge), std::move(environment), std::move(desktop)));
+    return std::shared_ptr<MenuBar>(
+        new MenuBar(std::move(bridge), std::move(environment), std::move(desktop)));
 }
 
 MenuBar::MenuBar(MenuBarBridge bridge, Environment environment, std::shared_ptr<MenuBarDesktop> desktop)
@@ -95,14 +96,16 @@ void MenuBar::finishUpdateCheck(const UpdateResult& result, bool manual) {
     }
     log_.info([&] { return "update available: Corvane " + release.version; });
     const std::weak_ptr<MenuBar> weak = weak_from_this();
-    Alert offer = Alert::plain(UpdateCheck::availableMessage(release, bridgeVersion), AlertStyle::informational);
+    Alert offer =
+        Alert::plain(UpdateCheck::availableMessage(release, bridgeVersion), AlertStyle::informational);
     offer.message = "Corvane update";
     offer.buttons = {"Download", "Later"};
     offer.onButton = [weak](std::size_t button) {
         auto self = weak.lock();
         if (!self || button != 0) return;
         self->desktop_->open(std::string(Links::downloadMac), [weak](const std::string& why) {
-            if (auto self = weak.lock()) self->log_.warning([&] { return "could not open the download: " + why; });
+            if (auto self = weak.lock())
+                self->log_.warning([&] { return "could not open the download: " + why; });
         });
     };
     desktop_->alert(std::move(offer));
@@ -110,15 +113,32 @@ void MenuBar::finishUpdateCheck(const UpdateResult& result, bool manual) {
 
 void MenuBar::perform(MenuAction action) {
     switch (action) {
-        case MenuAction::none: break;
-        case MenuAction::toggleDiagnostics: toggleDiagnostics(); break;
-        case MenuAction::openLogFolder: openLogFolder(); break;
-        case MenuAction::toggleStartAtLogin: toggleStartAtLogin(); break;
-        case MenuAction::checkForUpdatesNow: checkForUpdatesNow(); break;
-        case MenuAction::toggleAutoUpdateCheck: toggleAutoUpdateCheck(); break;
-        case MenuAction::openManual: openManual(); break;
-        case MenuAction::emailSupport: emailSupport(); break;
-        case MenuAction::quit: quit(); break;
+        case MenuAction::none:
+            break;
+        case MenuAction::toggleDiagnostics:
+            toggleDiagnostics();
+            break;
+        case MenuAction::openLogFolder:
+            openLogFolder();
+            break;
+        case MenuAction::toggleStartAtLogin:
+            toggleStartAtLogin();
+            break;
+        case MenuAction::checkForUpdatesNow:
+            checkForUpdatesNow();
+            break;
+        case MenuAction::toggleAutoUpdateCheck:
+            toggleAutoUpdateCheck();
+            break;
+        case MenuAction::openManual:
+            openManual();
+            break;
+        case MenuAction::emailSupport:
+            emailSupport();
+            break;
+        case MenuAction::quit:
+            quit();
+            break;
     }
 }
 
@@ -140,7 +160,8 @@ void MenuBar::openLogFolder() {
     g_free(uri);
     const std::weak_ptr<MenuBar> weak = weak_from_this();
     desktop_->open(address, [weak](const std::string& why) {
-        if (auto self = weak.lock()) self->log_.warning([&] { return "could not open the log folder: " + why; });
+        if (auto self = weak.lock())
+            self->log_.warning([&] { return "could not open the log folder: " + why; });
     });
 }
 

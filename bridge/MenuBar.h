@@ -42,7 +42,8 @@ class MenuBarDesktop {
 public:
     virtual ~MenuBarDesktop() = default;
     // A chosen menu item, and the menu about to open (a chance to bring it up to date).
-    virtual void setHandlers(std::function<void(MenuAction)> onAction, std::function<void()> onMenuOpening) = 0;
+    virtual void setHandlers(std::function<void(MenuAction)> onAction,
+                             std::function<void()> onMenuOpening) = 0;
     virtual void show(BridgeStatus::Light light, const std::string& tooltip) = 0;
     virtual void setMenu(const std::vector<MenuItem>& items) = 0;
     virtual void alert(Alert alert) = 0;

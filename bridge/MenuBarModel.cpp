@@ -37,10 +37,12 @@ std::vector<MenuItem> items(const BridgeStatus& status, const MenuState& state) 
     menu.push_back(MenuItem::line("Corvane " + std::string(bridgeVersion)));
     for (std::string& line : status.menuLines()) menu.push_back(MenuItem::line(std::move(line)));
     menu.push_back(MenuItem::divider());
-    menu.push_back(MenuItem::toggle("Diagnostics on Push", status.diagnostics, MenuAction::toggleDiagnostics));
+    menu.push_back(
+        MenuItem::toggle("Diagnostics on Push", status.diagnostics, MenuAction::toggleDiagnostics));
     menu.push_back(MenuItem::command("Open Log Folder", MenuAction::openLogFolder));
     if (state.startAtLogin)
-        menu.push_back(MenuItem::toggle("Start at Login", *state.startAtLogin, MenuAction::toggleStartAtLogin));
+        menu.push_back(
+            MenuItem::toggle("Start at Login", *state.startAtLogin, MenuAction::toggleStartAtLogin));
     menu.push_back(MenuItem::divider());
     MenuItem check = MenuItem::command("Check for Updates\u2026", MenuAction::checkForUpdatesNow);
     check.enabled = !state.updateCheckRunning;

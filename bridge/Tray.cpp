@@ -52,7 +52,9 @@ struct HostWait {
 
 HostWait& hostWait(gpointer data) { return **static_cast<std::shared_ptr<HostWait>*>(data); }
 
-void hostAppeared(GDBusConnection*, const gchar*, const gchar*, gpointer data) { hostWait(data).decide(std::nullopt); }
+void hostAppeared(GDBusConnection*, const gchar*, const gchar*, gpointer data) {
+    hostWait(data).decide(std::nullopt);
+}
 
 void hostVanished(GDBusConnection* connection, const gchar*, gpointer data) {
     // Without a session bus no host can ever come; otherwise one may still start.
@@ -75,7 +77,8 @@ void launched(GObject*, GAsyncResult* result, gpointer data) {
 }  // namespace
 
 std::optional<std::string> Tray::openDisplay() {
-    if (!set("DISPLAY") && !set("WAYLAND_DISPLAY")) return "no display (neither DISPLAY nor WAYLAND_DISPLAY is set)";
+    if (!set("DISPLAY") && !set("WAYLAND_DISPLAY"))
+        return "no display (neither DISPLAY nor WAYLAND_DISPLAY is set)";
     if (!gtk_init_check(nullptr, nullptr)) return "the display could not be opened";
     // GTK took the user's locale; numbers stay in the C locale's form whatever C function reads
     // or writes them.
@@ -93,17 +96,21 @@ void Tray::whenHostAppears(std::chrono::milliseconds grace, std::function<void()
         if (auto wait = weak.lock())
             wait->decide("no StatusNotifierItem host (" + std::string(watcherName) + ") on the session bus");
     });
-    wait->watch = g_bus_watch_name(G_BUS_TYPE_SESSION, watcherName, G_BUS_NAME_WATCHER_FLAGS_NONE, hostAppeared,
-                                   hostVanished, new std::shared_ptr<HostWait>(wait), freeHostWait);
+    wait->watch =
+        g_bus_watch_name(G_BUS_TYPE_SESSION, watcherName, G_BUS_NAME_WATCHER_FLAGS_NONE, hostAppeared,
+                         hostVanished, new std::shared_ptr<HostWait>(wait), freeHostWait);
 }
 
-std::filesystem::path Tray::iconFolder() { return std::filesystem::path(g_get_user_runtime_dir()) / "corvane"; }
+std::filesystem::path Tray::iconFolder() {
+    return std::filesystem::path(g_get_user_runtime_dir()) / "corvane";
+}
 
 Tray::Tray(const std::filesystem::path& iconFolder) {
     if (!TrayIcon::writeAll(iconFolder))
         throw std::runtime_error("could not write the tray icons into " + iconFolder.string());
-    indicator_ = app_indicator_new_with_path("corvane-bridge", TrayIcon::name(BridgeStatus::Light::problem).c_str(),
-                                             APP_INDICATOR_CATEGORY_APPLICATION_STATUS, iconFolder.c_str());
+    indicator_ =
+        app_indicator_new_with_path("corvane-bridge", TrayIcon::name(BridgeStatus::Light::problem).c_str(),
+                                    APP_INDICATOR_CATEGORY_APPLICATION_STATUS, iconFolder.c_str());
     app_indicator_set_title(indicator_, "Corvane");
     menu_ = gtk_menu_new();
     g_object_ref_sink(menu_);
@@ -170,8 +177,8 @@ void Tray::rebuild(const std::vector<MenuItem>& items) {
         if (!item.keyEquivalent.empty()) {
             GtkWidget* label = gtk_bin_get_child(GTK_BIN(entry.widget));
             if (GTK_IS_ACCEL_LABEL(label))
-                gtk_accel_label_set_accel(GTK_ACCEL_LABEL(label), gdk_keyval_from_name(item.keyEquivalent.c_str()),
-                                          GDK_CONTROL_MASK);
+                gtk_accel_label_set_accel(GTK_ACCEL_LABEL(label),
+                                          gdk_keyval_from_name(item.keyEquivalent.c_str()), GDK_CONTROL_MASK);
         }
         entry.handler = g_signal_connect(entry.widget, "activate", G_CALLBACK(activated), this);
         entry.item = item;
@@ -186,7 +193,8 @@ void Tray::rebuild(const std::vector<MenuItem>& items) {
 void Tray::refresh(Entry& entry, const MenuItem& item) {
     GtkWidget* widget = entry.widget;
     if (!item.separator) {
-        if (entry.item.title != item.title) gtk_menu_item_set_label(GTK_MENU_ITEM(widget), item.title.c_str());
+        if (entry.item.title != item.title)
+            gtk_menu_item_set_label(GTK_MENU_ITEM(widget), item.title.c_str());
         gtk_widget_set_sensitive(widget, item.enabled);
         if (item.checked) {
             // Setting the mark activates the item: not a choice of the user's.
@@ -200,7 +208,8 @@ void Tray::refresh(Entry& entry, const MenuItem& item) {
 }
 
 void Tray::activated(GtkWidget* widget, void* self) {
-    const auto action = static_cast<MenuAction>(GPOINTER_TO_INT(g_object_get_data(G_OBJECT(widget), "corvane-action")));
+    const auto action =
+        static_cast<MenuAction>(GPOINTER_TO_INT(g_object_get_data(G_OBJECT(widget), "corvane-action")));
     // Run after the signal: the action may rebuild the menu that holds this item.
     auto handler = static_cast<Tray*>(self)->onAction_;
     if (handler) MainQueue::async([handler, action] { handler(action); });

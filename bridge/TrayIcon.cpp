@@ -27,9 +27,12 @@ void roundedSquare(cairo_t* cr, double x, double y, double side, double radius) 
 
 Colour colour(BridgeStatus::Light light) {
     switch (light) {
-        case BridgeStatus::Light::ok: return {76, 217, 100};
-        case BridgeStatus::Light::waiting: return {245, 166, 35};
-        case BridgeStatus::Light::problem: break;
+        case BridgeStatus::Light::ok:
+            return {76, 217, 100};
+        case BridgeStatus::Light::waiting:
+            return {245, 166, 35};
+        case BridgeStatus::Light::problem:
+            break;
     }
     return {255, 59, 48};
 }
@@ -56,9 +59,12 @@ Surface icon(BridgeStatus::Light light, int scale) {
 
 std::string name(BridgeStatus::Light light) {
     switch (light) {
-        case BridgeStatus::Light::ok: return "corvane-ok";
-        case BridgeStatus::Light::waiting: return "corvane-waiting";
-        case BridgeStatus::Light::problem: break;
+        case BridgeStatus::Light::ok:
+            return "corvane-ok";
+        case BridgeStatus::Light::waiting:
+            return "corvane-waiting";
+        case BridgeStatus::Light::problem:
+            break;
     }
     return "corvane-problem";
 }

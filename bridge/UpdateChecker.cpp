@@ -45,7 +45,8 @@ FetchReply perform(const std::string& url) {
     }
     CURL* curl = handle.get();
     // Proxies keep no copy either: the answer must be the server's current file.
-    const std::unique_ptr<curl_slist, ListDeleter> headers(curl_slist_append(nullptr, "Cache-Control: no-cache"));
+    const std::unique_ptr<curl_slist, ListDeleter> headers(
+        curl_slist_append(nullptr, "Cache-Control: no-cache"));
     char error[CURL_ERROR_SIZE] = {};
     Body body;
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
@@ -78,7 +79,8 @@ FetchReply perform(const std::string& url) {
 
 UpdateResult result(const FetchReply& reply) {
     if (reply.transportError) return Unexpected(UpdateFailure{*reply.transportError});
-    if (reply.status != 200) return Unexpected(UpdateFailure{"the server answered " + std::to_string(reply.status)});
+    if (reply.status != 200)
+        return Unexpected(UpdateFailure{"the server answered " + std::to_string(reply.status)});
     auto info = UpdateCheck::parse(reply.body);
     if (!info) return Unexpected(UpdateFailure{"the release file could not be read"});
     return std::move(*info);

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <charconv>
-
 #include <nlohmann/json.hpp>
 
 namespace corvane::UpdateCheck {

@@ -1,13 +1,13 @@
 // Reads the input as the release folder's version file and as version texts, and checks that
 // what comes out is consistent with what went in.
 
-#include "core/UpdateCheck.h"
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <span>
 #include <string_view>
+
+#include "core/UpdateCheck.h"
 
 namespace {
 

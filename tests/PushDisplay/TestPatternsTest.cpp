@@ -38,6 +38,10 @@ TEST(TestPatternsTest, ColourBarsBarsRampAndFrame) {
         EXPECT_EQ(picture.at(x, 130), DisplayColor(v, v, v)) << x;
         EXPECT_EQ(picture.at(x, 141), DisplayColor(v, v, v)) << x;
     }
+    for (int x = 1; x < 959; ++x) {
+        const auto v = static_cast<std::uint8_t>(x * 255 / 959);
+        ASSERT_EQ(picture.at(x, 136), DisplayColor(v, v, v)) << x;
+    }
     EXPECT_EQ(picture.at(480, 129), black);
     EXPECT_EQ(picture.at(480, 142), black);
 

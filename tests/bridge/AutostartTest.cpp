@@ -45,7 +45,8 @@ TEST_F(AutostartTest, WritesAndRemovesTheEntryInTheConfigFolder) {
               "Exec=/opt/corvane/bin/corvane-bridge\nTerminal=false\nX-GNOME-Autostart-enabled=true\n");
     autostart.setEnabled(true);  // again: still one entry
     EXPECT_TRUE(autostart.enabled());
-    EXPECT_EQ(std::distance(fs::directory_iterator(root / "config" / "autostart"), fs::directory_iterator()), 1);
+    EXPECT_EQ(std::distance(fs::directory_iterator(root / "config" / "autostart"), fs::directory_iterator()),
+              1);
 
     autostart.setEnabled(false);
     EXPECT_FALSE(autostart.enabled());
@@ -75,7 +76,8 @@ TEST_F(AutostartTest, FailuresNameThePathAndTheReason) {
 
 TEST_F(AutostartTest, QuotesProgramPathsThatNeedIt) {
     EXPECT_EQ(Autostart::execArgument("/usr/bin/corvane-bridge"), "/usr/bin/corvane-bridge");
-    EXPECT_EQ(Autostart::execArgument("/home/me/My Apps/corvane-bridge"), "\"/home/me/My Apps/corvane-bridge\"");
+    EXPECT_EQ(Autostart::execArgument("/home/me/My Apps/corvane-bridge"),
+              "\"/home/me/My Apps/corvane-bridge\"");
     // Inside quotes $ and " take a backslash, which the string escape then doubles; % doubles.
     EXPECT_EQ(Autostart::execArgument("/a $b/\"c\"/100%"), "\"/a \\\\$b/\\\\\"c\\\\\"/100%%\"");
     EXPECT_EQ(Autostart::execArgument("/x\\y"), "\"/x\\\\\\\\y\"");

@@ -178,6 +178,8 @@ TEST_F(BridgeLEDTest, TheSelectedTracksColourPaintsThePadsThroughTwoPaletteSlots
 
 TEST_F(BridgeLEDTest, ABurstOfChangesCostsOneUpdateAndAnUnchangedPlanSendsNothing) {
     start();
+    // The start-up queries go by first.
+    ASSERT_TRUE(pumpUntil([&] { return bridge->local().setup.aftertouch.has_value(); }));
     connectCubase();
     settle();
     push->clearReceived();
@@ -186,6 +188,8 @@ TEST_F(BridgeLEDTest, ABurstOfChangesCostsOneUpdateAndAnUnchangedPlanSendsNothin
     const Bytes back = BridgeCodec::encode(HostMessage::setNumber(StateKeys::Session::page, 0));
     burst.insert(burst.end(), back.begin(), back.end());
     script->sendBytes(burst);
+    // Both messages reach the main queue before it runs, as when one packet is read at once.
+    system->waitForDeliveries();
     settle();
     EXPECT_EQ(bridge->state().number(StateKeys::Session::page), 0);
     EXPECT_EQ(push->receivedCount(), 0u);

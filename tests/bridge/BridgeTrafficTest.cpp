@@ -120,6 +120,9 @@ TEST_F(BridgeTrafficTest, TheScriptsChannelMessagesReachThePushAndEverythingElse
 
 TEST_F(BridgeTrafficTest, ShutdownLeavesNoNoteHeldNoLEDLitAndThePaletteAsItWas) {
     start();
+    // The start-up queries answered first: the process ends after shutdown, and nothing may
+    // light the Push again before that.
+    ASSERT_TRUE(pumpUntil([&] { return bridge->local().setup.aftertouch.has_value(); }));
     connectCubase();
     script->setColor(StateKeys::selectedTrack(StateKeys::ChannelField::color), RGB{200, 40, 40});
     ASSERT_TRUE(push->waitUntil([&] { return push->reapplyCount() > 0; }));

@@ -36,12 +36,12 @@ TEST(MenuBarModel, ListsStatusLinesThenTheCommandsInOrder) {
     BridgeStatus status;
     status.problem = "display: busy";
     const auto items = MenuBarModel::items(status, state(false, true, false));
-    EXPECT_EQ(titles(items), (std::vector<std::string>{
-                                 "Corvane 0.4.3", "Cubase: waiting", "Push MIDI: waiting", "Push display: waiting",
-                                 "Problem: display: busy", "---", "Diagnostics on Push", "Open Log Folder",
-                                 "Start at Login", "---", "Check for Updates\u2026",
-                                 "Check for Updates Automatically", "---", "User Manual", "Email Support\u2026",
-                                 "---", "Quit Corvane"}));
+    EXPECT_EQ(titles(items),
+              (std::vector<std::string>{"Corvane 0.4.3", "Cubase: waiting", "Push MIDI: waiting",
+                                        "Push display: waiting", "Problem: display: busy", "---",
+                                        "Diagnostics on Push", "Open Log Folder", "Start at Login", "---",
+                                        "Check for Updates\u2026", "Check for Updates Automatically", "---",
+                                        "User Manual", "Email Support\u2026", "---", "Quit Corvane"}));
     for (std::size_t i = 0; i < 5; ++i) {
         EXPECT_FALSE(items[i].enabled) << items[i].title;
         EXPECT_EQ(items[i].action, MenuAction::none);

@@ -108,7 +108,9 @@ protected:
         pending.erase(pending.begin());
         completion(std::move(answer));
     }
-    static FetchReply answer(long status, std::string body) { return FetchReply{std::nullopt, status, std::move(body)}; }
+    static FetchReply answer(long status, std::string body) {
+        return FetchReply{std::nullopt, status, std::move(body)};
+    }
 
     std::string logText() {
         log->flush();
@@ -168,7 +170,8 @@ TEST_F(MenuBarTest, MenuActionsReachTheBridgeAndTheDesktop) {
     EXPECT_EQ(desktop->opened[2], Links::supportMailto("0.4.3"));
     // Only the e-mail's failure is worth an alert; the others are logged.
     ASSERT_EQ(desktop->alerts.size(), 1u);
-    EXPECT_EQ(desktop->alerts[0].text, "Email " + std::string(Links::supportEmail) + " for help with Corvane.");
+    EXPECT_EQ(desktop->alerts[0].text,
+              "Email " + std::string(Links::supportEmail) + " for help with Corvane.");
     EXPECT_EQ(desktop->alerts[0].style, AlertStyle::informational);
     const std::string text = logText();
     EXPECT_NE(text.find("WARN could not open the manual: no application"), std::string::npos) << text;
@@ -207,7 +210,8 @@ TEST_F(MenuBarTest, AnAutomaticCheckBlocksAManualOneUntilItEnds) {
     reply(FetchReply{"Could not resolve host: corvane.invalid", 0, ""});
     EXPECT_TRUE(desktop->alerts.empty());
     EXPECT_TRUE(desktop->item(MenuAction::checkForUpdatesNow)->enabled);
-    EXPECT_NE(logText().find("INFO update check failed: Could not resolve host: corvane.invalid"), std::string::npos);
+    EXPECT_NE(logText().find("INFO update check failed: Could not resolve host: corvane.invalid"),
+              std::string::npos);
 
     desktop->onAction(MenuAction::checkForUpdatesNow);
     EXPECT_EQ(fetched.size(), 2u);
@@ -284,8 +288,8 @@ TEST_F(MenuBarTest, AStartAtLoginThatCannotBeWrittenIsReported) {
     launch(Autostart(root / "config", "/usr/bin/corvane-bridge"));
     desktop->onAction(MenuAction::toggleStartAtLogin);
     ASSERT_EQ(desktop->alerts.size(), 1u);
-    EXPECT_EQ(desktop->alerts[0].text,
-              "Could not change Start at Login: " + (root / "config" / "autostart").string() + ": Not a directory");
+    EXPECT_EQ(desktop->alerts[0].text, "Could not change Start at Login: " +
+                                           (root / "config" / "autostart").string() + ": Not a directory");
     EXPECT_EQ(desktop->alerts[0].style, AlertStyle::warning);
     EXPECT_EQ(desktop->item(MenuAction::toggleStartAtLogin)->checked, false);
 }

@@ -16,10 +16,12 @@ namespace corvane {
 namespace {
 
 TEST(UpdateCheckerResult, WordsEveryFailure) {
-    EXPECT_EQ(UpdateChecker::result(FetchReply{"Timeout was reached", 0, ""}).error().why, "Timeout was reached");
+    EXPECT_EQ(UpdateChecker::result(FetchReply{"Timeout was reached", 0, ""}).error().why,
+              "Timeout was reached");
     EXPECT_EQ(UpdateChecker::result(FetchReply{std::nullopt, 404, R"({"version": "1"})"}).error().why,
               "the server answered 404");
-    EXPECT_EQ(UpdateChecker::result(FetchReply{std::nullopt, 204, ""}).error().why, "the server answered 204");
+    EXPECT_EQ(UpdateChecker::result(FetchReply{std::nullopt, 204, ""}).error().why,
+              "the server answered 204");
     EXPECT_EQ(UpdateChecker::result(FetchReply{std::nullopt, 200, ""}).error().why,
               "the release file could not be read");
     EXPECT_EQ(UpdateChecker::result(FetchReply{std::nullopt, 200, R"({"version": 1})"}).error().why,
@@ -38,7 +40,8 @@ public:
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         socklen_t length = sizeof address;
-        if (::bind(listener_, reinterpret_cast<sockaddr*>(&address), length) != 0 || ::listen(listener_, 1) != 0 ||
+        if (::bind(listener_, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+            ::listen(listener_, 1) != 0 ||
             ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0)
             ADD_FAILURE() << "no loopback socket";
         port_ = ntohs(address.sin_port);
@@ -81,8 +84,9 @@ private:
 };
 
 std::string response(const std::string& status, const std::string& body) {
-    return "HTTP/1.1 " + status + "\r\nContent-Type: application/json\r\nContent-Length: " +
-           std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
+    return "HTTP/1.1 " + status +
+           "\r\nContent-Type: application/json\r\nContent-Length: " + std::to_string(body.size()) +
+           "\r\nConnection: close\r\n\r\n" + body;
 }
 
 std::optional<FetchReply> fetch(const UpdateFetch& fetcher, const std::string& url) {
@@ -106,9 +110,12 @@ TEST(UpdateCheckerFetch, SendsTheUserAgentAndHandsBackStatusAndBody) {
         EXPECT_FALSE(reply->transportError);
         EXPECT_EQ(reply->status, 404);
         EXPECT_EQ(reply->body, "gone");
-        EXPECT_EQ(server.request().rfind("GET /releases/version.json HTTP/1.1\r\n", 0), 0u) << server.request();
-        EXPECT_NE(server.request().find("\r\nUser-Agent: Corvane/0.4.3\r\n"), std::string::npos) << server.request();
-        EXPECT_NE(server.request().find("\r\nCache-Control: no-cache\r\n"), std::string::npos) << server.request();
+        EXPECT_EQ(server.request().rfind("GET /releases/version.json HTTP/1.1\r\n", 0), 0u)
+            << server.request();
+        EXPECT_NE(server.request().find("\r\nUser-Agent: Corvane/0.4.3\r\n"), std::string::npos)
+            << server.request();
+        EXPECT_NE(server.request().find("\r\nCache-Control: no-cache\r\n"), std::string::npos)
+            << server.request();
     }
     {
         OneShotServer server(response("200 OK", R"({"version": "0.5.0"})"));

@@ -95,7 +95,8 @@ TEST(UpdateCheckMessages, ListAtMostEightNotesThenAnEllipsis) {
 
     info.notes = {"1", "2", "3", "4", "5", "6", "7", "8"};
     const std::string eight =
-        head + "\n\nWhat's new:\n\u2022 1\n\u2022 2\n\u2022 3\n\u2022 4\n\u2022 5\n\u2022 6\n\u2022 7\n\u2022 8";
+        head +
+        "\n\nWhat's new:\n\u2022 1\n\u2022 2\n\u2022 3\n\u2022 4\n\u2022 5\n\u2022 6\n\u2022 7\n\u2022 8";
     EXPECT_EQ(UpdateCheck::availableMessage(info, "0.4.3"), eight);
     info.notes.push_back("9");
     EXPECT_EQ(UpdateCheck::availableMessage(info, "0.4.3"), eight + "\n\u2022 \u2026");

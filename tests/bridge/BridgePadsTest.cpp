@@ -1,0 +1,290 @@
+// The pad instrument as the Push's own controls change it: the scale page with its encoders,
+// display buttons and jog wheel, octave, drum mode, accent and note repeat, each applied to the
+// pads, saved, and shown in a popup.
+
+#include <gtest/gtest.h>
+
+#include "core/PadEngine.h"
+#include "core/PadStore.h"
+#include "core/StateKeys.h"
+#include "tests/bridge/BridgeHarness.h"
+
+namespace corvane {
+namespace {
+
+using namespace std::chrono_literals;
+using Button = PushMIDIMap::Button;
+
+class BridgePadsTest : public BridgeHarness {
+protected:
+    void tap(Button button) {
+        push->pressButton(button);
+        push->releaseButton(button);
+        settle();
+    }
+
+    void showScalePage() {
+        tap(Button::scale);
+        ASSERT_EQ(bridge->screen(), BridgeScreen::scale);
+    }
+
+    void turn(int encoder, int delta) {
+        push->turnEncoder(encoder, delta);
+        settle();
+    }
+
+    // The note the pad plays now, heard on "Corvane Notes".
+    MIDIMessage playedNote(int row, int column) {
+        const std::size_t before = script->notes().size();
+        push->pressPad(row, column, 90);
+        EXPECT_TRUE(script->waitForNotes(before + 1));
+        push->releasePad(row, column);
+        EXPECT_TRUE(script->waitForNotes(before + 2));
+        return script->notes()[before];
+    }
+
+    std::optional<std::int64_t> stored(const char* key) { return Settings::integer(settings->value(key)); }
+
+    std::optional<Popup> popup() { return bridge->visiblePopup(); }
+};
+
+TEST_F(BridgePadsTest, TheScalePageKeepsTheEncodersAndDisplayButtonsButNotTheTouches) {
+    start();
+    connectCubase();
+    showScalePage();
+    script->clearReceived();
+
+    push->touchEncoder(0);
+    turn(0, 5);
+    push->pressUpperDisplayButton(3);
+    push->releaseUpperDisplayButton(3);
+    push->turnJogWheel(1);
+    settle();
+    // Only the touch reaches the script.
+    ASSERT_EQ(script->controls().size(), 1u);
+    EXPECT_TRUE(script->controls()[0].is<MIDIMessage::NoteOn>());
+    EXPECT_EQ(bridge->local().pads.scaleIndex, 1);
+
+    tap(Button::scale);
+    EXPECT_NE(bridge->screen(), BridgeScreen::scale);
+    script->clearReceived();
+    turn(0, 5);
+    EXPECT_TRUE(script->waitForControls(1));
+    EXPECT_EQ(bridge->local().pads.root, 2);  // from the upper button only
+}
+
+TEST_F(BridgePadsTest, ScalePageEncodersStepOnceForEveryFourUnitsAndStayInRange) {
+    start();
+    showScalePage();
+
+    turn(1, 3);
+    EXPECT_EQ(bridge->local().pads.scaleIndex, 0);
+    turn(1, 1);
+    EXPECT_EQ(bridge->local().pads.scaleIndex, 1);
+    turn(1, 3);  // the sum started again at the step
+    EXPECT_EQ(bridge->local().pads.scaleIndex, 1);
+    turn(1, -3);
+    turn(1, -4);
+    EXPECT_EQ(bridge->local().pads.scaleIndex, 0);
+    turn(1, -40);  // one step however large the turn, and never below the first scale
+    EXPECT_EQ(bridge->local().pads.scaleIndex, 0);
+
+    turn(0, -4);  // the root wraps round
+    EXPECT_EQ(bridge->local().pads.root, 11);
+    turn(0, 4);
+    EXPECT_EQ(bridge->local().pads.root, 0);
+
+    for (int i = 0; i < 10; ++i) turn(2, 4);
+    EXPECT_EQ(bridge->local().pads.octave, 4);
+    for (int i = 0; i < 10; ++i) turn(2, -4);
+    EXPECT_EQ(bridge->local().pads.octave, -3);
+
+    // Hiding the page forgets a part-turned encoder.
+    turn(1, 3);
+    tap(Button::scale);
+    showScalePage();
+    turn(1, 1);
+    EXPECT_EQ(bridge->local().pads.scaleIndex, 0);
+    // Encoders without a setting do nothing.
+    const PadSettings before = bridge->local().pads;
+    for (int encoder = 3; encoder < 8; ++encoder) turn(encoder, 8);
+    EXPECT_EQ(bridge->local().pads, before);
+}
+
+TEST_F(BridgePadsTest, ScalePageButtonsAndJogWheelChangeThePadsAndAreSaved) {
+    start();
+    showScalePage();
+    auto pressUpper = [&](int index) {
+        push->pressUpperDisplayButton(index);
+        push->releaseUpperDisplayButton(index);
+    };
+    auto pressLower = [&](int index) {
+        push->pressLowerDisplayButton(index);
+        push->releaseLowerDisplayButton(index);
+    };
+
+    pressUpper(0);  // layout
+    pressUpper(4);  // A
+    pressUpper(7);  // fixed
+    pressLower(0);  // chromatic
+    push->turnJogWheel(3);
+    push->turnJogWheel(2);
+    push->turnJogWheel(-1);
+    settle();
+    PadSettings expected;
+    expected.layout = NoteLayout::fourthsRight;
+    expected.root = 9;
+    expected.fixed = true;
+    expected.inKey = false;
+    expected.scaleIndex = 1;
+    EXPECT_EQ(bridge->local().pads, expected);
+
+    pressLower(2);  // B flat
+    pressLower(7);  // nothing
+    settle();
+    expected.root = 10;
+    EXPECT_EQ(bridge->local().pads, expected);
+
+    // The pads play the new settings.
+    EXPECT_EQ(playedNote(2, 3), MIDIMessage::noteOn(0, *PadEngine::note(2, 3, expected), 90));
+    // And the next start reads them back.
+    EXPECT_EQ(PadStore::load(settings->reader()), expected);
+    EXPECT_EQ(stored(PadStore::rootKey), 10);
+}
+
+TEST_F(BridgePadsTest, OctaveButtonsStayWithinRangeAndShowTheNoteRange) {
+    start();
+    for (int i = 0; i < 6; ++i) tap(Button::octaveUp);
+    EXPECT_EQ(bridge->local().pads.octave, 4);
+    EXPECT_EQ(stored(PadStore::octaveKey), 4);
+    const auto range = *PadEngine::range(bridge->local().pads);
+    ASSERT_TRUE(popup());
+    EXPECT_EQ(*popup(), Popup("OCTAVE", PadSettings::noteName(range.low) + " – " + PadSettings::noteName(range.high)));
+
+    for (int i = 0; i < 10; ++i) tap(Button::octaveDown);
+    EXPECT_EQ(bridge->local().pads.octave, -3);
+    EXPECT_EQ(playedNote(0, 0), MIDIMessage::noteOn(0, *PadEngine::note(0, 0, bridge->local().pads), 90));
+}
+
+TEST_F(BridgePadsTest, LayoutSwitchesBetweenDrumsAndNotes) {
+    start();
+    tap(Button::layout);
+    EXPECT_TRUE(bridge->local().pads.drums);
+    EXPECT_EQ(*popup(), Popup("PADS", "Drums"));
+    EXPECT_EQ(Settings::boolean(settings->value(PadStore::drumsKey)), true);
+    EXPECT_EQ(playedNote(0, 0), MIDIMessage::noteOn(0, *PadEngine::note(0, 0, bridge->local().pads), 90));
+
+    tap(Button::layout);
+    EXPECT_FALSE(bridge->local().pads.drums);
+    EXPECT_EQ(*popup(), Popup("PADS", "Notes"));
+}
+
+TEST_F(BridgePadsTest, AccentLatchesOnATapAndIsMomentaryOnAHold) {
+    start();
+    tap(Button::accent);
+    EXPECT_TRUE(bridge->local().accent);
+    EXPECT_EQ(*popup(), Popup("ACCENT", "On"));
+    EXPECT_EQ(playedNote(1, 1).as<MIDIMessage::NoteOn>()->velocity, 127);
+
+    tap(Button::accent);
+    EXPECT_FALSE(bridge->local().accent);
+    EXPECT_EQ(*popup(), Popup("ACCENT", "Off"));
+    EXPECT_EQ(playedNote(1, 1).as<MIDIMessage::NoteOn>()->velocity, 90);
+
+    push->pressButton(Button::accent);
+    settle();
+    EXPECT_TRUE(bridge->local().accent);
+    pump(500ms);
+    push->releaseButton(Button::accent);
+    settle();
+    EXPECT_FALSE(bridge->local().accent);
+    // Accent is not kept for the next start.
+    EXPECT_FALSE(settings->value("pads.accent"));
+}
+
+TEST_F(BridgePadsTest, RepeatShowsItsRateAndTheSceneButtonsChooseAnother) {
+    start();
+    tap(Button::repeatButton);
+    EXPECT_TRUE(bridge->local().repeatOn);
+    EXPECT_EQ(*popup(), Popup("REPEAT", "1/16"));
+
+    push->pressSceneButton(1);
+    push->releaseSceneButton(1);
+    settle();
+    EXPECT_EQ(bridge->local().repeatRate, RepeatRate::thirtySecond);
+    EXPECT_EQ(*popup(), Popup("REPEAT", "1/32"));
+    EXPECT_EQ(stored(PadStore::repeatRateKey), 6);
+
+    // A hold switches it off again at the release.
+    tap(Button::repeatButton);
+    EXPECT_FALSE(bridge->local().repeatOn);
+    EXPECT_EQ(*popup(), Popup("REPEAT", "Off"));
+    push->pressButton(Button::repeatButton);
+    settle();
+    pump(500ms);
+    push->releaseButton(Button::repeatButton);
+    settle();
+    EXPECT_FALSE(bridge->local().repeatOn);
+
+    // Off, a scene button goes to the script and shows the marker it sets.
+    script->clearReceived();
+    push->pressSceneButton(4);
+    ASSERT_TRUE(script->waitForControls(1));
+    settle();
+    EXPECT_EQ(*popup(), Popup("MARKER", "5"));
+    EXPECT_EQ(bridge->local().repeatRate, RepeatRate::thirtySecond);
+
+    bridge.reset();
+    settle();
+    start();
+    EXPECT_EQ(bridge->local().repeatRate, RepeatRate::thirtySecond);
+    EXPECT_FALSE(bridge->local().repeatOn);
+}
+
+TEST_F(BridgePadsTest, MasterAndTempoPopupsShowTheCurrentValues) {
+    start();
+    connectCubase();
+    push->touchVolumeEncoder();
+    settle();
+    EXPECT_EQ(*popup(), Popup("MAIN", "—"));
+
+    // Made anew at each draw: a value that arrives while it is up shows in it.
+    script->setString(StateKeys::Master::name, "Stereo Out");
+    script->setString(StateKeys::Master::volumeText, "-3.0 dB");
+    script->setNumber(StateKeys::Master::volume, 16383);
+    settle();
+    EXPECT_EQ(*popup(), Popup("STEREO OUT", "-3.0 dB", 1.0));
+
+    push->touchTempoEncoder();
+    settle();
+    EXPECT_EQ(*popup(), Popup("TEMPO", "—"));
+    script->setString(StateKeys::Transport::tempoText, "128.00");
+    push->turnVolumeEncoder(1);
+    settle();
+    EXPECT_EQ(popup()->title, "STEREO OUT");
+    tap(Button::tapTempo);
+    EXPECT_EQ(*popup(), Popup("TEMPO", "128.00"));
+    tap(Button::volumePress);
+    EXPECT_EQ(popup()->title, "STEREO OUT");
+    // A release shows nothing new.
+    push->turnTempoEncoder(1);
+    settle();
+    push->touchVolumeEncoder(false);
+    settle();
+    EXPECT_EQ(popup()->title, "TEMPO");
+}
+
+TEST_F(BridgePadsTest, APopupGoesAfterOneAndAHalfSecondsWithARedrawToTakeItAway) {
+    usb->plug();
+    start();
+    tap(Button::accent);
+    ASSERT_TRUE(popup());
+    pump(1200ms);
+    EXPECT_TRUE(popup());
+    const int renders = rendersWhenQuiet();
+    ASSERT_TRUE(rendersAfter(renders));
+    EXPECT_FALSE(popup());
+}
+
+}  // namespace
+}  // namespace corvane
