@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <thread>
 
 #include "core/LEDPlan.h"
 #include "core/PadPalette.h"
@@ -189,8 +188,8 @@ TEST_F(BridgeLEDTest, ABurstOfChangesCostsOneUpdateAndAnUnchangedPlanSendsNothin
     const Bytes back = BridgeCodec::encode(HostMessage::setNumber(StateKeys::Session::page, 0));
     burst.insert(burst.end(), back.begin(), back.end());
     script->sendBytes(burst);
-    // Not pumping meanwhile, so both changes are queued before the first is handled.
-    std::this_thread::sleep_for(50ms);
+    // Both messages reach the main queue before it runs, as when one packet is read at once.
+    system->waitForDeliveries();
     settle();
     EXPECT_EQ(bridge->state().number(StateKeys::Session::page), 0);
     EXPECT_EQ(push->receivedCount(), 0u);
