@@ -19,7 +19,7 @@ constexpr double popupLifetime = 1.5;
 constexpr double popupRedrawAfterExpiry = 0.05;
 constexpr const char* noValue = "—";
 
-// Upper case by Unicode's rules, so a track name like "Größe" reads "GRÖSSE".
+// Upper case by Unicode's rules, not only for ASCII letters.
 std::string upperCased(const std::string& text) {
     const std::string valid = validUTF8(text);
     const std::unique_ptr<gchar, decltype(&g_free)> upper(

@@ -8,11 +8,15 @@ namespace corvane {
 AbletonQuery::AbletonQuery(CommandRun& run, ReplyHandler onReply, std::function<void()> done,
                            std::vector<Bytes> queries)
     : run_(run),
-      onReply_(std::move(onReply)), done_(std::move(done)), remaining_(queries.begin(), queries.end()) {}
+      onReply_(std::move(onReply)),
+      done_(std::move(done)),
+      remaining_(queries.begin(), queries.end()) {}
 
-std::unique_ptr<AbletonQuery> AbletonQuery::start(CommandRun& run, std::vector<Bytes> queries, ReplyHandler onReply,
-                                                  std::function<void()> done, std::vector<Bytes> before) {
-    std::unique_ptr<AbletonQuery> engine(new AbletonQuery(run, std::move(onReply), std::move(done), std::move(queries)));
+std::unique_ptr<AbletonQuery> AbletonQuery::start(CommandRun& run, std::vector<Bytes> queries,
+                                                  ReplyHandler onReply, std::function<void()> done,
+                                                  std::vector<Bytes> before) {
+    std::unique_ptr<AbletonQuery> engine(
+        new AbletonQuery(run, std::move(onReply), std::move(done), std::move(queries)));
     engine->client_ = makeClient(run);
     if (!engine->client_) return nullptr;
     // The engine outlives every delivery: the command keeps it until it ends, and deliveries

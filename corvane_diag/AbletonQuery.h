@@ -22,8 +22,9 @@ public:
     // Opens the Live Port (without waiting: "Push Live Port not found" ends the command with 1),
     // sends every body of `before`, then the first query; `done` runs right after the reply to
     // the last query, or at once when there are none. Null when the command ended.
-    static std::unique_ptr<AbletonQuery> start(CommandRun& run, std::vector<Bytes> queries, ReplyHandler onReply,
-                                               std::function<void()> done, std::vector<Bytes> before = {});
+    static std::unique_ptr<AbletonQuery> start(CommandRun& run, std::vector<Bytes> queries,
+                                               ReplyHandler onReply, std::function<void()> done,
+                                               std::vector<Bytes> before = {});
 
     AbletonQuery(const AbletonQuery&) = delete;
     AbletonQuery& operator=(const AbletonQuery&) = delete;
@@ -31,7 +32,8 @@ public:
     MIDIDevicePort& port() const { return *port_; }
 
 private:
-    AbletonQuery(CommandRun& run, ReplyHandler onReply, std::function<void()> done, std::vector<Bytes> queries);
+    AbletonQuery(CommandRun& run, ReplyHandler onReply, std::function<void()> done,
+                 std::vector<Bytes> queries);
     void received(const Bytes& body);
     void sendNext();
 

@@ -52,7 +52,8 @@ std::function<void()> CommandRun::guarded(std::function<void()> work) {
 
 void CommandRun::after(double seconds, std::function<void()> work) {
     if (finished_) return;
-    deferred_.push_back(MainQueue::asyncAfter(scaled(seconds, environment_.timeScale), guarded(std::move(work))));
+    deferred_.push_back(
+        MainQueue::asyncAfter(scaled(seconds, environment_.timeScale), guarded(std::move(work))));
 }
 
 void CommandRun::every(double seconds, std::function<void()> work) {

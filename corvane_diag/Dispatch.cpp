@@ -3,10 +3,13 @@
 #include <functional>
 #include <utility>
 
+#include "corvane_diag/DisplayCommands.h"
+#include "corvane_diag/DisplayMapCommand.h"
 #include "corvane_diag/FakeCubaseCommand.h"
 #include "corvane_diag/HardwareCommands.h"
 #include "corvane_diag/ListingCommands.h"
 #include "corvane_diag/MPEProbeCommand.h"
+#include "corvane_diag/RenderPreviewCommand.h"
 #include "corvane_diag/SettingsCommands.h"
 
 namespace corvane {
@@ -64,7 +67,8 @@ int palette(DiagEnvironment& environment) {
     const Arguments& arguments = environment.arguments;
     const std::int64_t from = arguments.integer("--from").value_or(0);
     const std::int64_t to = arguments.integer("--to").value_or(127);
-    if (from < 0 || to > largestPaletteIndex) return refuse(environment, "palette entries are numbered 0…127");
+    if (from < 0 || to > largestPaletteIndex)
+        return refuse(environment, "palette entries are numbered 0…127");
     if (to < from) return refuse(environment, "--to must not be below --from");
     std::vector<int> indices;
     for (std::int64_t index = from; index <= to; ++index) indices.push_back(static_cast<int>(index));
@@ -73,7 +77,8 @@ int palette(DiagEnvironment& environment) {
 
 int paletteTest(DiagEnvironment& environment) {
     const std::int64_t index = environment.arguments.integer("--index").value_or(94);
-    if (index < 0 || index > largestPaletteIndex) return refuse(environment, "palette entries are numbered 0…127");
+    if (index < 0 || index > largestPaletteIndex)
+        return refuse(environment, "palette entries are numbered 0…127");
     return paletteTestCommand(environment, static_cast<std::uint8_t>(index));
 }
 
@@ -96,10 +101,15 @@ int runDiag(DiagEnvironment& environment, std::vector<std::string> arguments) {
         {"push-settings", pushSettingsCommand},
         {"velocity-test", velocityTestCommand},
         {"velocity-restore", velocityRestoreCommand},
-        {"mpe-probe", [&](DiagEnvironment& e) { return mpeProbeCommand(e, options.number("--seconds").value_or(20.0)); }},
+        {"mpe-probe",
+         [&](DiagEnvironment& e) { return mpeProbeCommand(e, options.number("--seconds").value_or(20.0)); }},
         {"palette-test", paletteTest},
         {"midi-monitor", [&](DiagEnvironment& e) { return midiMonitorCommand(e, options.flag("--raw")); }},
+        {"display-map", displayMapCommand},
         {"fake-cubase", fakeCubaseCommand},
+        {"render-preview", renderPreviewCommand},
+        {"display-test", displayTestCommand},
+        {"display-sweep", displaySweepCommand},
     };
     for (const auto& [name, handler] : commands) {
         if (command == name) return handler(environment);

@@ -68,7 +68,9 @@ public:
             run_.finish(1);
             return run_.status();
         }
-        run_.print("fake Cubase connected: encoder 1 = volume, Play toggles, Page ◀ ▶ changes track. Ctrl-C to stop.");
+        run_.print(
+            "fake Cubase connected: encoder 1 = volume, Play toggles, Page ◀ ▶ changes track. Ctrl-C to "
+            "stop.");
         sendStartSequence();
         run_.every(1.0, [this] { send(HostMessage::heartbeat()); });
         run_.catchInterrupt([this] {
@@ -114,7 +116,8 @@ private:
     void handle(const MIDIMessage& message) {
         if (const auto* cc = message.as<MIDIMessage::ControlChange>(); cc && cc->channel == 0) {
             if ((cc->controller == pageLeft || cc->controller == pageRight) && cc->value == 127) {
-                selected_ = (selected_ + (cc->controller == pageRight ? 1 : tracks.size() - 1)) % tracks.size();
+                selected_ =
+                    (selected_ + (cc->controller == pageRight ? 1 : tracks.size() - 1)) % tracks.size();
                 sendTrack();
                 run_.print(std::string("selected ") + tracks[selected_].name);
                 return;
@@ -133,7 +136,8 @@ private:
                 return;
             }
         }
-        if (const auto* sysex = message.as<MIDIMessage::Sysex>(); sysex && BridgeCodec::isOurs(sysex->bytes)) {
+        if (const auto* sysex = message.as<MIDIMessage::Sysex>();
+            sysex && BridgeCodec::isOurs(sysex->bytes)) {
             auto decoded = BridgeCodec::decodeBridgeMessage(sysex->bytes);
             if (!decoded) {
                 run_.print("bridge → cubase: " + Hex::bytes(sysex->bytes));

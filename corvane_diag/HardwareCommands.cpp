@@ -28,15 +28,16 @@ void printIdentity(CommandRun& run, const Bytes& reply) {
     run.print("identity reply: " + Hex::bytes(reply));
     if (reply.size() < 15) return;
     const std::span<const std::uint8_t> bytes(reply);
-    run.print("  manufacturer " + Hex::bytes(bytes.subspan(5, 3)) + "  family " + Hex::bytes(bytes.subspan(8, 2)) +
-              "  member " + Hex::bytes(bytes.subspan(10, 2)));
+    run.print("  manufacturer " + Hex::bytes(bytes.subspan(5, 3)) + "  family " +
+              Hex::bytes(bytes.subspan(8, 2)) + "  member " + Hex::bytes(bytes.subspan(10, 2)));
     // The build is bytes 14 and 15, low seven bits first; the closing F7 is never one of them.
     std::string build = "?";
     if (reply[14] < 0x80) {
         const bool high = reply.size() >= 16 && reply[15] < 0x80;
         build = std::to_string(reply[14] | (high ? reply[15] << 7 : 0));
     }
-    run.print("  firmware " + std::to_string(reply[12]) + "." + std::to_string(reply[13]) + " build " + build);
+    run.print("  firmware " + std::to_string(reply[12]) + "." + std::to_string(reply[13]) + " build " +
+              build);
 }
 
 std::string paletteLine(const PushSysEx::PaletteEntry& entry) {
@@ -64,10 +65,14 @@ std::string rawColumn(const MIDIMessage& message) {
 
 std::string aftertouchModeName(std::uint8_t mode) {
     switch (mode) {
-        case 0: return "channel pressure";
-        case 1: return "polyphonic aftertouch";
-        case 2: return "MPE";
-        default: return "unknown";
+        case 0:
+            return "channel pressure";
+        case 1:
+            return "polyphonic aftertouch";
+        case 2:
+            return "MPE";
+        default:
+            return "unknown";
     }
 }
 
@@ -105,7 +110,8 @@ int paletteCommand(DiagEnvironment& environment, const std::vector<int>& indices
     auto run = CommandRun::create(environment);
     int printed = 0;
     std::vector<Bytes> queries;
-    for (int index : indices) queries.push_back({PushSysEx::getPaletteEntry, static_cast<std::uint8_t>(index)});
+    for (int index : indices)
+        queries.push_back({PushSysEx::getPaletteEntry, static_cast<std::uint8_t>(index)});
     auto engine = AbletonQuery::start(
         *run, std::move(queries),
         [&](const Bytes& body) {
@@ -130,7 +136,8 @@ int aftertouchCommand(DiagEnvironment& environment) {
         *run, {{PushSysEx::getAftertouchMode}},
         [&](const Bytes& body) {
             if (body.size() >= 2 && body[0] == PushSysEx::getAftertouchMode) {
-                run->print("aftertouch mode " + std::to_string(body[1]) + " (" + aftertouchModeName(body[1]) + ")");
+                run->print("aftertouch mode " + std::to_string(body[1]) + " (" + aftertouchModeName(body[1]) +
+                           ")");
             }
         },
         [&] { run->finish(0); });

@@ -20,7 +20,9 @@ std::string describe(const PushInput& input) {
     using I = PushInput;
     return std::visit(
         Overloaded{
-            [](const I::TrackEncoder& e) { return "track encoder " + number(e.index + 1) + " " + signedDelta(e.delta); },
+            [](const I::TrackEncoder& e) {
+                return "track encoder " + number(e.index + 1) + " " + signedDelta(e.delta);
+            },
             [](const I::TrackEncoderTouch& e) {
                 return "track encoder " + number(e.index + 1) + " " + touch(e.touched);
             },

@@ -29,9 +29,10 @@ std::string interfaceLine(const USBInterfaceRecord& interface) {
     items.push_back(interface.driver.value_or("none"));
     if (interface.exclusiveOwner != "none") items.push_back("owner:" + interface.exclusiveOwner);
     return "  IF" + decimal(interface.number) + " " + classLabel(interface.interfaceClass) + " sub:0x" +
-           hex(interface.subclass) + " proto:0x" + hex(interface.protocol) + " " + speedLabel(interface.linkSpeed, 0) +
-           " iInterface:" + decimal(interface.stringIndex) + " conf:" + decimal(interface.configurationValue) + " " +
-           interface.name + " [" + join(items, ", ") + "]";
+           hex(interface.subclass) + " proto:0x" + hex(interface.protocol) + " " +
+           speedLabel(interface.linkSpeed, 0) + " iInterface:" + decimal(interface.stringIndex) +
+           " conf:" + decimal(interface.configurationValue) + " " + interface.name + " [" +
+           join(items, ", ") + "]";
 }
 
 std::string endpointLine(const USBEndpointRecord& endpoint) {
@@ -52,48 +53,78 @@ std::string speedLabel(std::int64_t linkSpeed, std::int64_t speedCode) {
         return "";
     }
     switch (n) {
-        case 1: return " (1.5 Mbps Low-Speed)";
+        case 1:
+            return " (1.5 Mbps Low-Speed)";
         // 2 is the speed code of a full-speed link; 12 its rate in Mbit/s, which is all Linux tells.
         case 2:
-        case 12: return " (12 Mbps Full-Speed)";
-        case 480: return " (480 Mbps High-Speed)";
-        case 5000: return " (5 Gbps SuperSpeed)";
-        case 10000: return " (10 Gbps SuperSpeed+)";
-        case 20000: return " (20 Gbps SuperSpeed+)";
-        default: return "";
+        case 12:
+            return " (12 Mbps Full-Speed)";
+        case 480:
+            return " (480 Mbps High-Speed)";
+        case 5000:
+            return " (5 Gbps SuperSpeed)";
+        case 10000:
+            return " (10 Gbps SuperSpeed+)";
+        case 20000:
+            return " (20 Gbps SuperSpeed+)";
+        default:
+            return "";
     }
 }
 
 std::string classLabel(std::int64_t interfaceClass) {
     switch (interfaceClass) {
-        case 0: return "DEV";
-        case 1: return "AUDIO";
-        case 2: return "CDC";
-        case 3: return "HID";
-        case 5: return "PHYS";
-        case 6: return "IMAGE";
-        case 7: return "PRINTER";
-        case 8: return "MASS";
-        case 9: return "MIDI";
-        case 11: return "SMARTCARD";
-        case 13: return "SENSOR";
-        case 14: return "AUDIOCTRL";
-        case 220: return "CHAPERONE";
-        case 239: return "COMPOSITE";
-        case 255: return "VENDOR";
-        default: return "0x" + hex(interfaceClass);
+        case 0:
+            return "DEV";
+        case 1:
+            return "AUDIO";
+        case 2:
+            return "CDC";
+        case 3:
+            return "HID";
+        case 5:
+            return "PHYS";
+        case 6:
+            return "IMAGE";
+        case 7:
+            return "PRINTER";
+        case 8:
+            return "MASS";
+        case 9:
+            return "MIDI";
+        case 11:
+            return "SMARTCARD";
+        case 13:
+            return "SENSOR";
+        case 14:
+            return "AUDIOCTRL";
+        case 220:
+            return "CHAPERONE";
+        case 239:
+            return "COMPOSITE";
+        case 255:
+            return "VENDOR";
+        default:
+            return "0x" + hex(interfaceClass);
     }
 }
 
 std::string endpointTypeLabel(std::int64_t attributes) {
     switch (attributes) {
-        case 0: return "CTRL";
-        case 1: return "ISO";
-        case 2: return "BULK";
-        case 3: return "INT";
-        case 4: return "ISO_SYNC";
-        case 5: return "ISO_DATA";
-        default: return "0x" + hex(attributes);
+        case 0:
+            return "CTRL";
+        case 1:
+            return "ISO";
+        case 2:
+            return "BULK";
+        case 3:
+            return "INT";
+        case 4:
+            return "ISO_SYNC";
+        case 5:
+            return "ISO_DATA";
+        default:
+            return "0x" + hex(attributes);
     }
 }
 
@@ -104,8 +135,9 @@ std::vector<std::string> usbListingLines(const std::vector<USBDeviceRecord>& dev
         lines.push_back("● " + device.productName);
         lines.push_back("  VID:0x" + hex(device.vendorID) + "  PID:0x" + hex(device.productID) +
                         "  SN:" + device.serialNumber + "  bcdDevice:0x" + hex(device.deviceRelease));
-        std::string usb = "  USB:bcd0x" + hex(device.usbRelease) + speedLabel(device.linkSpeed, device.speedCode) +
-                          "  Class:0x" + hex(device.deviceClass) + " sub:0x" + hex(device.deviceSubclass) +
+        std::string usb = "  USB:bcd0x" + hex(device.usbRelease) +
+                          speedLabel(device.linkSpeed, device.speedCode) + "  Class:0x" +
+                          hex(device.deviceClass) + " sub:0x" + hex(device.deviceSubclass) +
                           "  Config:" + decimal(device.currentConfiguration) + "/" +
                           decimal(device.configurationCount) + "  Port:0x" + hex(device.location);
         if (device.powerState && *device.powerState >= 0) usb += "  PS:" + decimal(*device.powerState);
@@ -114,7 +146,8 @@ std::vector<std::string> usbListingLines(const std::vector<USBDeviceRecord>& dev
         for (const USBInterfaceRecord& interface : device.interfaces) {
             lines.push_back(interfaceLine(interface));
             if (interface.endpointCount < 1) continue;
-            for (const USBEndpointRecord& endpoint : interface.endpoints) lines.push_back(endpointLine(endpoint));
+            for (const USBEndpointRecord& endpoint : interface.endpoints)
+                lines.push_back(endpointLine(endpoint));
         }
     }
     return lines;

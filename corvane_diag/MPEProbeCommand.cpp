@@ -64,10 +64,11 @@ public:
     int start() {
         auto client = makeClient(run_);
         if (!client) return run_.status();
-        port_ = openPushNow(run_, client,
-                            receivePath<MIDIMessage>(
-                                run_, [](const MIDIMessage& message) { return std::optional<MIDIMessage>(message); },
-                                [this](MIDIMessage message) { handle(message); }));
+        port_ = openPushNow(
+            run_, client,
+            receivePath<MIDIMessage>(
+                run_, [](const MIDIMessage& message) { return std::optional<MIDIMessage>(message); },
+                [this](MIDIMessage message) { handle(message); }));
         if (!port_) return run_.status();
         run_.catchInterrupt([this] { interrupted(); });
         run_.print("Reading your aftertouch mode before changing anything…");
@@ -84,12 +85,15 @@ private:
     void askMode() { sendBody(*port_, Bytes{PushSysEx::getAftertouchMode}); }
     void setMode(std::uint8_t mode) { sendBody(*port_, Bytes{PushSysEx::setAftertouchMode, mode}); }
 
-    static std::string modeText(std::uint8_t mode) { return std::to_string(mode) + " (" + aftertouchModeName(mode) + ")"; }
+    static std::string modeText(std::uint8_t mode) {
+        return std::to_string(mode) + " (" + aftertouchModeName(mode) + ")";
+    }
 
     void handle(const MIDIMessage& message) {
         if (const auto* sysex = message.as<MIDIMessage::Sysex>()) {
             auto body = PushSysEx::body(sysex->bytes);
-            if (body && body->size() >= 2 && (*body)[0] == PushSysEx::getAftertouchMode) modeReply((*body)[1]);
+            if (body && body->size() >= 2 && (*body)[0] == PushSysEx::getAftertouchMode)
+                modeReply((*body)[1]);
             return;
         }
         record(message);
@@ -121,7 +125,8 @@ private:
             case Phase::confirmingMode:
                 readBack_ = mode;
                 if (mode != mpeMode) {
-                    run_.print("The Push reports mode " + modeText(mode) + " after being told 2: it refused MPE.");
+                    run_.print("The Push reports mode " + modeText(mode) +
+                               " after being told 2: it refused MPE.");
                     restoreAndVerify();
                 } else {
                     run_.print("Confirmed: the Push is in mode 2 (MPE).");
@@ -139,12 +144,14 @@ private:
                 if (savedMode_ && *savedMode_ == mode) {
                     run_.print("Restored: your aftertouch mode is " + modeText(mode) + " again.");
                     run_.print(
-                        "Note: §4.2 warns 0x1E may also touch the Push's Expression/Sensitivity settings — worth a "
+                        "Note: §4.2 warns 0x1E may also touch the Push's Expression/Sensitivity settings — "
+                        "worth a "
                         "look.");
                     run_.finish(0);
                 } else {
-                    run_.print("Restore MISMATCH: wanted " + (savedMode_ ? std::to_string(*savedMode_) : "?") +
-                               ", the Push reports " + std::to_string(mode) + ".");
+                    run_.print("Restore MISMATCH: wanted " +
+                               (savedMode_ ? std::to_string(*savedMode_) : "?") + ", the Push reports " +
+                               std::to_string(mode) + ".");
                     run_.finish(1);
                 }
                 break;
@@ -219,8 +226,8 @@ private:
         const std::uint8_t saved = *savedMode_;
         phase_ = Phase::restoring;
         run_.print("");
-        run_.print("Window over. Writing your aftertouch mode (" + std::to_string(saved) + ", " + aftertouchModeName(saved) +
-                   ") back…");
+        run_.print("Window over. Writing your aftertouch mode (" + std::to_string(saved) + ", " +
+                   aftertouchModeName(saved) + ") back…");
         setMode(saved);
         phase_ = Phase::verifying;
         run_.after(confirmDelay, [this] { askMode(); });
@@ -237,16 +244,21 @@ private:
         switch (phase_) {
             case Phase::reading:
             case Phase::restoring:
-            case Phase::verifying: run_.finish(130); break;
+            case Phase::verifying:
+                run_.finish(130);
+                break;
             case Phase::confirmingMode:
-            case Phase::watching: restoreAndVerify(); break;
+            case Phase::watching:
+                restoreAndVerify();
+                break;
         }
     }
 
     std::string modeLine() const {
         if (!readBack_) return "  mode 2 accepted:        unknown, the Push never answered the read-back";
-        return "  mode 2 accepted:        " + (*readBack_ == mpeMode ? std::string("YES, read back as 2 (MPE)")
-                                                                     : "NO — read back " + modeText(*readBack_));
+        return "  mode 2 accepted:        " + (*readBack_ == mpeMode
+                                                   ? std::string("YES, read back as 2 (MPE)")
+                                                   : "NO — read back " + modeText(*readBack_));
     }
 
     static std::string channelParts(const ChannelStats& channel) {
@@ -254,17 +266,18 @@ private:
         if (channel.noteOns >= 1) {
             std::vector<std::string> notes;
             for (std::uint8_t note : channel.notes) notes.push_back(std::to_string(note));
-            parts.push_back(std::to_string(channel.noteOns) + " note-on / " + std::to_string(channel.noteOffs) +
-                            " off, notes " + join(notes, ","));
+            parts.push_back(std::to_string(channel.noteOns) + " note-on / " +
+                            std::to_string(channel.noteOffs) + " off, notes " + join(notes, ","));
         }
-        if (channel.polyPressure >= 1) parts.push_back("polyPressure ×" + std::to_string(channel.polyPressure));
+        if (channel.polyPressure >= 1)
+            parts.push_back("polyPressure ×" + std::to_string(channel.polyPressure));
         if (channel.channelPressure >= 1) {
             parts.push_back("channelPressure ×" + std::to_string(channel.channelPressure) + " peak " +
                             std::to_string(channel.channelPressurePeak));
         }
         if (channel.bendCount >= 1) {
-            parts.push_back("bend ×" + std::to_string(channel.bendCount) + " raw " + std::to_string(channel.bendLow) +
-                            "…" + std::to_string(channel.bendHigh) + " (" +
+            parts.push_back("bend ×" + std::to_string(channel.bendCount) + " raw " +
+                            std::to_string(channel.bendLow) + "…" + std::to_string(channel.bendHigh) + " (" +
                             TextFormat::fixed(semitones(channel.bendLow - 8192), 1) + "…" +
                             TextFormat::signedFixed(semitones(channel.bendHigh - 8192), 1) + " st at ±48)");
         }
@@ -321,23 +334,28 @@ private:
                 widestBend = std::max(widestBend, semitones(reach));
             }
         }
-        auto listOr = [](const std::string& prefix, const std::vector<std::string>& channels, const char* separator,
-                         const std::string& none) { return channels.empty() ? none : prefix + join(channels, separator); };
+        auto listOr = [](const std::string& prefix, const std::vector<std::string>& channels,
+                         const char* separator, const std::string& none) {
+            return channels.empty() ? none : prefix + join(channels, separator);
+        };
 
         run_.print("");
         run_.print("=== verdict ===");
         run_.print(modeLine());
         run_.print("  channels carrying notes: " + listOr("", noteChannels, ", ", "none"));
         run_.print("  member channels (≠1):    " +
-                   listOr("", memberChannels, ", ", "none — notes stayed on channel 1, so this is NOT MPE behaviour"));
-        run_.print("  per-note pressure:       " + listOr("channelPressure on ch ", pressureChannels, ",", "absent"));
+                   listOr("", memberChannels, ", ",
+                          "none — notes stayed on channel 1, so this is NOT MPE behaviour"));
+        run_.print("  per-note pressure:       " +
+                   listOr("channelPressure on ch ", pressureChannels, ",", "absent"));
         run_.print("  per-note slide (CC 74):  " + listOr("on ch ", slideChannels, ",", "absent"));
         run_.print("  per-note bend:           " + listOr("on ch ", bendChannels, ",", "absent"));
         if (!bendChannels.empty()) {
             run_.print("  widest bend seen:        " + TextFormat::fixed(widestBend, 1) +
                        " semitones at the assumed ±48 range");
-            run_.print("                           (if you bent a pad fully and this is far under 48, the range "
-                       "differs)");
+            run_.print(
+                "                           (if you bent a pad fully and this is far under 48, the range "
+                "differs)");
         }
         auto first = stats_.find(0);
         const bool controlsOnFirst = first != stats_.end() && !first->second.ccs.empty();

@@ -53,13 +53,14 @@ std::shared_ptr<MIDIDevicePort> connectPush(CommandRun& run, const std::shared_p
     auto port = makePort(run, client, pushLivePortName, messagePath(run, std::move(onMessage)));
     if (!port) return nullptr;
     // The port reports changes from the main queue, where the client hears of them.
-    port->setOnConnectionChange([&run](bool connected) {
-        run.print(connected ? "Push MIDI connected" : "Push MIDI disconnected");
-    });
+    port->setOnConnectionChange(
+        [&run](bool connected) { run.print(connected ? "Push MIDI connected" : "Push MIDI disconnected"); });
     run.print(port->isConnected() ? "Push MIDI connected" : "Waiting for Ableton Push 3 Live Port…");
     return port;
 }
 
-void sendBody(MIDIDevicePort& port, std::span<const std::uint8_t> body) { port.send(PushSysEx::message(body)); }
+void sendBody(MIDIDevicePort& port, std::span<const std::uint8_t> body) {
+    port.send(PushSysEx::message(body));
+}
 
 }  // namespace corvane

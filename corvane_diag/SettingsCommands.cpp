@@ -167,15 +167,17 @@ std::optional<PushSysEx::Reply::VelocityCurveEntry> curveEntry(const MIDIMessage
 
 class VelocityTest {
 public:
-    explicit VelocityTest(CommandRun& run) : run_(run), backup_(VelocityCurve::backupFile(run.environment())) {}
+    explicit VelocityTest(CommandRun& run)
+        : run_(run), backup_(VelocityCurve::backupFile(run.environment())) {}
 
     int start() {
         auto client = makeClient(run_);
         if (!client) return run_.status();
-        port_ = openPushNow(run_, client,
-                            receivePath<MIDIMessage>(
-                                run_, [](const MIDIMessage& message) { return std::optional<MIDIMessage>(message); },
-                                [this](MIDIMessage message) { handle(message); }));
+        port_ = openPushNow(
+            run_, client,
+            receivePath<MIDIMessage>(
+                run_, [](const MIDIMessage& message) { return std::optional<MIDIMessage>(message); },
+                [this](MIDIMessage message) { handle(message); }));
         if (!port_) return run_.status();
         run_.catchInterrupt([this] { interrupted(); });
         run_.print("Reading your velocity curve (128 entries)…");
@@ -197,7 +199,8 @@ private:
         if (const auto* on = message.as<MIDIMessage::NoteOn>()) {
             if (on->velocity > 0 && on->note >= 36 && on->note <= 99 &&
                 (phase_ == Phase::yours || phase_ == Phase::test)) {
-                run_.print("     pad " + std::to_string(on->note - 36) + "  velocity " + std::to_string(on->velocity));
+                run_.print("     pad " + std::to_string(on->note - 36) + "  velocity " +
+                           std::to_string(on->velocity));
             }
             return;
         }
@@ -235,7 +238,8 @@ private:
         run_.print("1/2  Hit some pads (10 s): these velocities follow YOUR curve.");
         run_.after(10.0, [this] {
             if (phase_ != Phase::yours) return;
-            for (const Bytes& chunk : curveChunks(std::vector<int>(VelocityCurve::length, 127))) port_->send(chunk);
+            for (const Bytes& chunk : curveChunks(std::vector<int>(VelocityCurve::length, 127)))
+                port_->send(chunk);
             run_.print("2/2  Test curve on: every hit should now show 127 (10 s).");
             phase_ = Phase::test;
             run_.after(10.0, [this] { restoreAndVerify(); });
@@ -257,10 +261,15 @@ private:
 
     void interrupted() {
         switch (phase_) {
-            case Phase::reading: run_.finish(130); break;
+            case Phase::reading:
+                run_.finish(130);
+                break;
             case Phase::yours:
-            case Phase::test: restoreAndVerify(); break;
-            case Phase::verifying: break;
+            case Phase::test:
+                restoreAndVerify();
+                break;
+            case Phase::verifying:
+                break;
         }
     }
 
@@ -287,8 +296,8 @@ int pushSettingsCommand(DiagEnvironment& environment) {
             if (!reply) return;
             using R = PushSysEx::Reply;
             if (const auto* led = reply->as<R::LEDBrightness>()) {
-                run->print("LED brightness      " + std::to_string(led->value) + " of 127 (" + percent(led->value, 127) +
-                           ")");
+                run->print("LED brightness      " + std::to_string(led->value) + " of 127 (" +
+                           percent(led->value, 127) + ")");
             } else if (const auto* display = reply->as<R::DisplayBrightness>()) {
                 run->print("display brightness  " + std::to_string(display->value) + " of 255 (" +
                            percent(display->value, 255) + ")");
@@ -296,7 +305,8 @@ int pushSettingsCommand(DiagEnvironment& environment) {
                 run->print("aftertouch mode     " + std::to_string(rawValue(aftertouch->mode)) + " (" +
                            std::string(name(aftertouch->mode)) + ")");
             } else if (const auto* entry = reply->as<R::VelocityCurveEntry>()) {
-                if (entry->index >= 0 && entry->index < VelocityCurve::length) curve[entry->index] = entry->velocity;
+                if (entry->index >= 0 && entry->index < VelocityCurve::length)
+                    curve[entry->index] = entry->velocity;
             }
         },
         [&] {
@@ -338,12 +348,14 @@ int velocityRestoreCommand(DiagEnvironment& environment) {
             auto reply = PushSysEx::reply(body);
             if (!reply) return;
             if (const auto* entry = reply->as<PushSysEx::Reply::VelocityCurveEntry>()) {
-                if (entry->index >= 0 && entry->index < VelocityCurve::length) readBack[entry->index] = entry->velocity;
+                if (entry->index >= 0 && entry->index < VelocityCurve::length)
+                    readBack[entry->index] = entry->velocity;
             }
         },
         [&] {
             bool equal = true;
-            for (int i = 0; i < VelocityCurve::length; ++i) equal = equal && readBack[i].value_or(-1) == values[i];
+            for (int i = 0; i < VelocityCurve::length; ++i)
+                equal = equal && readBack[i].value_or(-1) == values[i];
             if (equal) {
                 run->print("Restored: the Push has the saved curve.");
                 run->finish(0);

@@ -1,7 +1,7 @@
 #include "corvane_diag/TextFormat.h"
 
-#include <charconv>
 #include <cctype>
+#include <charconv>
 #include <cmath>
 
 namespace corvane::TextFormat {
@@ -30,7 +30,8 @@ std::string shortest(double value) {
 
 std::string hex(std::int64_t value) {
     const bool negative = value < 0;
-    const std::uint64_t magnitude = negative ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+    const std::uint64_t magnitude =
+        negative ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
     char text[24];
     auto [end, error] = std::to_chars(text, text + sizeof text, magnitude, 16);
     (void)error;
@@ -39,7 +40,8 @@ std::string hex(std::int64_t value) {
 
 std::string rightAligned(std::int64_t value, int width) {
     std::string text = std::to_string(value);
-    if (static_cast<int>(text.size()) < width) text.insert(0, static_cast<std::size_t>(width) - text.size(), ' ');
+    if (static_cast<int>(text.size()) < width)
+        text.insert(0, static_cast<std::size_t>(width) - text.size(), ' ');
     return text;
 }
 

@@ -23,7 +23,8 @@ std::optional<std::string> attribute(const fs::path& path) {
     if (!file) return std::nullopt;
     std::string text;
     std::getline(file, text);
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.pop_back();
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
+        text.pop_back();
     if (text.empty()) return std::nullopt;
     return text;
 }
@@ -48,12 +49,18 @@ std::optional<std::string> boundDriver(const fs::path& interfaceDirectory) {
 
 std::int64_t linkSpeed(int speed) {
     switch (speed) {
-        case LIBUSB_SPEED_LOW: return 1'500'000;
-        case LIBUSB_SPEED_FULL: return 12'000'000;
-        case LIBUSB_SPEED_HIGH: return 480'000'000;
-        case LIBUSB_SPEED_SUPER: return 5'000'000'000;
-        case LIBUSB_SPEED_SUPER_PLUS: return 10'000'000'000;
-        default: return 0;
+        case LIBUSB_SPEED_LOW:
+            return 1'500'000;
+        case LIBUSB_SPEED_FULL:
+            return 12'000'000;
+        case LIBUSB_SPEED_HIGH:
+            return 480'000'000;
+        case LIBUSB_SPEED_SUPER:
+            return 5'000'000'000;
+        case LIBUSB_SPEED_SUPER_PLUS:
+            return 10'000'000'000;
+        default:
+            return 0;
     }
 }
 
@@ -87,12 +94,13 @@ USBInterfaceRecord interfaceRecord(const libusb_interface& interface, const libu
     const libusb_interface_descriptor& first = interface.altsetting[0];
     USBInterfaceRecord record;
     record.number = first.bInterfaceNumber;
-    const fs::path directory = sysfsDevices / (deviceName + ":" + std::to_string(config.bConfigurationValue) + "." +
-                                               std::to_string(first.bInterfaceNumber));
+    const fs::path directory = sysfsDevices / (deviceName + ":" + std::to_string(config.bConfigurationValue) +
+                                               "." + std::to_string(first.bInterfaceNumber));
     record.alternateSetting = integerAttribute(directory / "bAlternateSetting").value_or(0);
     const libusb_interface_descriptor* current = &first;
     for (int i = 0; i < interface.num_altsetting; ++i) {
-        if (interface.altsetting[i].bAlternateSetting == record.alternateSetting) current = &interface.altsetting[i];
+        if (interface.altsetting[i].bAlternateSetting == record.alternateSetting)
+            current = &interface.altsetting[i];
     }
     record.interfaceClass = current->bInterfaceClass;
     record.subclass = current->bInterfaceSubClass;
@@ -106,8 +114,8 @@ USBInterfaceRecord interfaceRecord(const libusb_interface& interface, const libu
     record.driver = boundDriver(directory);
     for (int i = 0; i < current->bNumEndpoints; ++i) {
         const libusb_endpoint_descriptor& endpoint = current->endpoint[i];
-        record.endpoints.push_back({endpoint.bEndpointAddress, endpoint.bmAttributes, endpoint.wMaxPacketSize,
-                                    endpoint.bInterval});
+        record.endpoints.push_back(
+            {endpoint.bEndpointAddress, endpoint.bmAttributes, endpoint.wMaxPacketSize, endpoint.bInterval});
     }
     return record;
 }

@@ -41,8 +41,8 @@ struct USBDeviceRecord {
     std::string serialNumber = "?";
     std::int64_t deviceRelease = 0;
     std::int64_t usbRelease = 0;
-    std::int64_t linkSpeed = 0;    // bits per second
-    std::int64_t speedCode = 0;    // none on Linux
+    std::int64_t linkSpeed = 0;  // bits per second
+    std::int64_t speedCode = 0;  // none on Linux
     std::int64_t deviceClass = 0;
     std::int64_t deviceSubclass = 0;
     std::int64_t currentConfiguration = 0;

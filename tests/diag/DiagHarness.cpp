@@ -1,9 +1,10 @@
 #include "tests/diag/DiagHarness.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
-#include <unistd.h>
 
 namespace corvane {
 
@@ -12,7 +13,9 @@ DiagHarness::DiagHarness() {
     dataDirectory = std::filesystem::path(::mkdtemp(pattern)) / "corvane";
     environment.midi = midi;
     environment.usb = [usb = usb] { return std::static_pointer_cast<USBBackend>(usb); };
-    environment.usbListing = [] { return std::optional<std::vector<USBDeviceRecord>>(std::vector<USBDeviceRecord>{}); };
+    environment.usbListing = [] {
+        return std::optional<std::vector<USBDeviceRecord>>(std::vector<USBDeviceRecord>{});
+    };
     environment.dataDirectory = dataDirectory;
     environment.output = [this](std::string_view text) {
         std::size_t start = 0;
@@ -55,7 +58,26 @@ int DiagHarness::run(std::vector<std::string> arguments, double timeScale) {
     running_ = nullptr;
     for (const WorkItem& item : pending_) item.cancel();
     pending_.clear();
+    polls_.clear();
     return status;
+}
+
+void DiagHarness::poll(std::function<bool()> condition, std::function<void()> action,
+                       std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    auto step = std::make_shared<std::function<void()>>();
+    *step = [this, condition = std::move(condition), action = std::move(action), deadline,
+             weak = std::weak_ptr<std::function<void()>>(step)] {
+        if (condition() || std::chrono::steady_clock::now() >= deadline) {
+            action();
+            return;
+        }
+        if (auto again = weak.lock()) {
+            pending_.push_back(MainQueue::asyncAfter(std::chrono::milliseconds(10), whileRunning(*again)));
+        }
+    };
+    polls_.push_back(step);
+    (*step)();
 }
 
 std::function<void()> DiagHarness::whileRunning(std::function<void()> action) {

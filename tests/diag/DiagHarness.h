@@ -37,6 +37,10 @@ public:
     void when(std::string text, std::function<void()> action);
     // After `seconds` of the command running, `action` runs on the main queue.
     void after(double seconds, std::function<void()> action);
+    // From now on, checks `condition` every 10 ms while the command runs; runs `action` once it
+    // holds, or once `timeout` has passed.
+    void poll(std::function<bool()> condition, std::function<void()> action,
+              std::chrono::milliseconds timeout = std::chrono::seconds(5));
     // Plays Ctrl-C: the command's handler when it set one, else the end of the process (130).
     void interrupt();
 
@@ -58,6 +62,7 @@ private:
     std::function<void()> interruptHandler_;
     CommandRun* running_ = nullptr;
     std::vector<WorkItem> pending_;
+    std::vector<std::shared_ptr<std::function<void()>>> polls_;
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);
 };
 

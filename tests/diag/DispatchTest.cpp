@@ -40,7 +40,8 @@ TEST_F(DispatchTest, NoCommandOrAnUnknownOnePrintsTheUsageAndExitsWith2) {
     ASSERT_EQ(diag.lines.size(), 31u);
     EXPECT_EQ(diag.lines[0], "usage: corvane-diag <command> [options]");
     EXPECT_EQ(diag.lines[1], "");
-    EXPECT_EQ(diag.lines[30], "                      Step through refresh rates to find how often Push needs a frame.");
+    EXPECT_EQ(diag.lines[30],
+              "                      Step through refresh rates to find how often Push needs a frame.");
     for (std::size_t i = 2; i < diag.lines.size(); ++i) EXPECT_EQ(diag.lines[i].substr(0, 2), "  ") << i;
 
     const auto usage = diag.lines;

@@ -24,13 +24,12 @@ public:
     }
 
     void open() {
-        port_ = std::make_unique<VirtualMIDIPort>(client_, "Corvane", 0x50464301,
-                                                  [state = state_](std::span<const std::uint8_t> bytes) {
-                                                      std::lock_guard guard(state->lock);
-                                                      state->parser.feed(bytes, [&](const MIDIMessage& message) {
-                                                          state->received.push_back(message);
-                                                      });
-                                                  });
+        port_ = std::make_unique<VirtualMIDIPort>(
+            client_, "Corvane", 0x50464301, [state = state_](std::span<const std::uint8_t> bytes) {
+                std::lock_guard guard(state->lock);
+                state->parser.feed(bytes,
+                                   [&](const MIDIMessage& message) { state->received.push_back(message); });
+            });
     }
     void close() { port_.reset(); }
 
@@ -101,8 +100,8 @@ TEST_F(FakeCubaseCommandTest, WithoutTheBridgeItSaysSoAndSendsNothing) {
 TEST_F(FakeCubaseCommandTest, PlaysTheHostAgainstTheBridge) {
     FakeBridge bridge(diag.midi);
     diag.when("fake Cubase connected", [&] {
-        for (Bytes bytes : {Bytes{0xB0, 63, 127}, Bytes{0xB0, 62, 127}, Bytes{0xB0, 62, 127}, Bytes{0xB0, 63, 0},
-                            Bytes{0xB0, 85, 127}, Bytes{0xB0, 71, 64}}) {
+        for (Bytes bytes : {Bytes{0xB0, 63, 127}, Bytes{0xB0, 62, 127}, Bytes{0xB0, 62, 127},
+                            Bytes{0xB0, 63, 0}, Bytes{0xB0, 85, 127}, Bytes{0xB0, 71, 64}}) {
             bridge.send(bytes);
         }
         bridge.send(BridgeMessage::pushStatus(true));
@@ -113,14 +112,15 @@ TEST_F(FakeCubaseCommandTest, PlaysTheHostAgainstTheBridge) {
     });
     diag.when("pad row 1 col 1", [&] { diag.interrupt(); });
     EXPECT_EQ(diag.run({"fake-cubase"}), 0);
-    EXPECT_EQ(diag.lines,
-              (Lines{"fake Cubase connected: encoder 1 = volume, Play toggles, Page ◀ ▶ changes track. Ctrl-C to stop.",
-                     "selected Bass", "selected Guitar", "selected Synth Pad",
-                     "push → cubase: button pageRight up", "▶ play",
-                     "bridge → cubase: pushStatus(connected: true)",
-                     "bridge → cubase: bridgeHello(bridgeVersion: \"0.4.3\", pushConnected: false)",
-                     "bridge → cubase: requestResync", "bridge → cubase: F0 7D 50 43 F7",
-                     "push → cubase: pad row 1 col 1 on vel 100"}));
+    EXPECT_EQ(
+        diag.lines,
+        (Lines{"fake Cubase connected: encoder 1 = volume, Play toggles, Page ◀ ▶ changes track. Ctrl-C to "
+               "stop.",
+               "selected Bass", "selected Guitar", "selected Synth Pad", "push → cubase: button pageRight up",
+               "▶ play", "bridge → cubase: pushStatus(connected: true)",
+               "bridge → cubase: bridgeHello(bridgeVersion: \"0.4.3\", pushConnected: false)",
+               "bridge → cubase: requestResync", "bridge → cubase: F0 7D 50 43 F7",
+               "push → cubase: pad row 1 col 1 on vel 100"}));
 
     diag.midi->settle();
     const std::vector<HostMessage> messages = bridge.hostMessages();

@@ -22,17 +22,20 @@ protected:
 TEST_F(HardwareCommandsTest, IdentityPrintsTheReplyAndItsFields) {
     SimulatedPush3 push(diag.midi);
     EXPECT_EQ(diag.run({"identity"}), 0);
-    EXPECT_EQ(diag.lines, (Lines{"identity reply: F0 7E 01 06 02 00 21 1D 01 00 03 00 01 05 2C 02 F7",
-                                 "  manufacturer 00 21 1D  family 01 00  member 03 00", "  firmware 1.5 build 300"}));
+    EXPECT_EQ(diag.lines,
+              (Lines{"identity reply: F0 7E 01 06 02 00 21 1D 01 00 03 00 01 05 2C 02 F7",
+                     "  manufacturer 00 21 1D  family 01 00  member 03 00", "  firmware 1.5 build 300"}));
     EXPECT_EQ(push.receivedSysex().at(0), (Bytes{0xF0, 0x7E, 0x7F, 0x06, 0x01, 0xF7}));
 }
 
 TEST_F(HardwareCommandsTest, IdentityNeverReadsTheClosingByteAsPartOfTheBuild) {
     SimulatedPush3 push(diag.midi);
-    push.setIdentityReply({0xF0, 0x7E, 0x00, 0x06, 0x02, 0x00, 0x21, 0x1D, 0x01, 0x00, 0x03, 0x00, 0x02, 0x01, 0x7F, 0xF7});
+    push.setIdentityReply(
+        {0xF0, 0x7E, 0x00, 0x06, 0x02, 0x00, 0x21, 0x1D, 0x01, 0x00, 0x03, 0x00, 0x02, 0x01, 0x7F, 0xF7});
     EXPECT_EQ(diag.run({"identity"}), 0);
     EXPECT_EQ(diag.lines.back(), "  firmware 2.1 build 127");
-    push.setIdentityReply({0xF0, 0x7E, 0x00, 0x06, 0x02, 0x00, 0x21, 0x1D, 0x01, 0x00, 0x03, 0x00, 0x02, 0x01, 0xF7});
+    push.setIdentityReply(
+        {0xF0, 0x7E, 0x00, 0x06, 0x02, 0x00, 0x21, 0x1D, 0x01, 0x00, 0x03, 0x00, 0x02, 0x01, 0xF7});
     EXPECT_EQ(diag.run({"identity"}), 0);
     EXPECT_EQ(diag.lines.back(), "  firmware 2.1 build ?");
     push.setIdentityReply({0xF0, 0x7E, 0x00, 0x06, 0x02, 0x00, 0x21, 0x1D, 0x01, 0x00, 0xF7});
@@ -43,7 +46,8 @@ TEST_F(HardwareCommandsTest, IdentityNeverReadsTheClosingByteAsPartOfTheBuild) {
 TEST_F(HardwareCommandsTest, WithoutThePushTheQueriesStopAtOnce) {
     // velocity-restore needs a backup before it looks for the Push.
     std::filesystem::create_directories(diag.dataDirectory);
-    std::ofstream(diag.dataDirectory / "velocity-curve-backup.txt") << VelocityCurve::backupText(std::vector<int>(128, 64));
+    std::ofstream(diag.dataDirectory / "velocity-curve-backup.txt")
+        << VelocityCurve::backupText(std::vector<int>(128, 64));
     for (const char* command : {"identity", "palette", "aftertouch", "palette-test", "push-settings",
                                 "velocity-test", "velocity-restore", "mpe-probe"}) {
         diag.lines.clear();
@@ -90,9 +94,10 @@ TEST_F(HardwareCommandsTest, PaletteTestWritesReadsBackAndRestores) {
     const PushSysEx::PaletteEntry original{.index = 94, .red = 12, .green = 34, .blue = 56, .white = 78};
     push.setPaletteEntry(original);
     EXPECT_EQ(diag.run({"palette-test"}), 0);
-    EXPECT_EQ(diag.lines, (Lines{"original  PaletteEntry(index: 94, red: 12, green: 34, blue: 56, white: 78)",
-                                 "after set PaletteEntry(index: 94, red: 255, green: 0, blue: 255, white: 64)",
-                                 "PASS: palette writes take effect (original restored)"}));
+    EXPECT_EQ(diag.lines,
+              (Lines{"original  PaletteEntry(index: 94, red: 12, green: 34, blue: 56, white: 78)",
+                     "after set PaletteEntry(index: 94, red: 255, green: 0, blue: 255, white: 64)",
+                     "PASS: palette writes take effect (original restored)"}));
     diag.midi->settle();
     EXPECT_EQ(push.paletteEntry(94), original);
     EXPECT_EQ(push.reapplyCount(), 1);
@@ -110,10 +115,11 @@ TEST_F(HardwareCommandsTest, MonitorWaitsForThePushAndDescribesItsInput) {
     });
     diag.when("UNMAPPED", [&] { diag.interrupt(); });
     EXPECT_EQ(diag.run({"midi-monitor", "--raw"}), 130);
-    EXPECT_EQ(diag.lines, (Lines{"Waiting for Ableton Push 3 Live Port…", "Push MIDI connected",
-                                 "90 24 64      pad row 1 col 1 on vel 100", "80 24 00      pad row 1 col 1 off",
-                                 "B0 47 7F      track encoder 1 -1", "B0 47 01      track encoder 1 +1",
-                                 "F0 7E 7F 06   UNMAPPED F0 7E 7F 06 01 F7"}));
+    EXPECT_EQ(diag.lines,
+              (Lines{"Waiting for Ableton Push 3 Live Port…", "Push MIDI connected",
+                     "90 24 64      pad row 1 col 1 on vel 100", "80 24 00      pad row 1 col 1 off",
+                     "B0 47 7F      track encoder 1 -1", "B0 47 01      track encoder 1 +1",
+                     "F0 7E 7F 06   UNMAPPED F0 7E 7F 06 01 F7"}));
 }
 
 TEST(InputDescriptionTest, EveryKindOfControlReadsAsOneLine) {

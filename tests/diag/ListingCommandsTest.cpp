@@ -47,14 +47,15 @@ USBDeviceRecord push3() {
 }
 
 TEST(USBListingTest, DeviceInterfacesAndEndpointsReadAsDesigned) {
-    EXPECT_EQ(usbListingLines({push3()}),
-              (Lines{"● Ableton Push 3", "  VID:0x2982  PID:0x1969  SN:P3X123  bcdDevice:0x104",
-                     "  USB:bcd0x200 (480 Mbps High-Speed)  Class:0xef sub:0x2  Config:1/1  Port:0x3120000",
-                     "  Vendor:Ableton AG",
-                     "  IF0 VENDOR sub:0x0 proto:0x0  (480 Mbps High-Speed) iInterface:4 conf:1 Push 3 Display "
-                     "[bridge: display ← EP0x01, 0 alt/1, 2 EP, none, owner:corvane-bridge]",
-                     "    EP1 OUT type:BULK maxpkt:512 interval:0ms", "    EP1 IN type:0x6 maxpkt:64 interval:1ms",
-                     "  IF3 0xa sub:0x1 proto:0x0  iInterface:0 conf:0 ? [0 alt, snd-usb-audio]"}));
+    EXPECT_EQ(
+        usbListingLines({push3()}),
+        (Lines{"● Ableton Push 3", "  VID:0x2982  PID:0x1969  SN:P3X123  bcdDevice:0x104",
+               "  USB:bcd0x200 (480 Mbps High-Speed)  Class:0xef sub:0x2  Config:1/1  Port:0x3120000",
+               "  Vendor:Ableton AG",
+               "  IF0 VENDOR sub:0x0 proto:0x0  (480 Mbps High-Speed) iInterface:4 conf:1 Push 3 Display "
+               "[bridge: display ← EP0x01, 0 alt/1, 2 EP, none, owner:corvane-bridge]",
+               "    EP1 OUT type:BULK maxpkt:512 interval:0ms", "    EP1 IN type:0x6 maxpkt:64 interval:1ms",
+               "  IF3 0xa sub:0x1 proto:0x0  iInterface:0 conf:0 ? [0 alt, snd-usb-audio]"}));
 }
 
 TEST(USBListingTest, PowerStateShowsOnlyWhenRead) {

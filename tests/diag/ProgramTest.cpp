@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,8 +13,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The program built beside this test binary.
-fs::path program() { return fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "corvane_diag/corvane-diag"; }
+// The program, at the top of the build folder.
+fs::path program() { return fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "corvane-diag"; }
 
 std::string quoted(const std::string& text) {
     std::string result = "'";
@@ -72,10 +71,18 @@ TEST_F(ProgramTest, UsageForNoOrAnUnknownCommand) {
 TEST_F(ProgramTest, APushCommandFailsCleanlyWhenThereIsNoPush) {
     // Without a sequencer the client cannot be made; with one there is no Push on this machine.
     EXPECT_EQ(run({"identity"}), 1);
-    EXPECT_TRUE(out == "Push Live Port not found\n" || out.starts_with("error: MIDIClientCreate failed")) << out;
+    EXPECT_TRUE(out == "Push Live Port not found\n" || out.starts_with("error: MIDIClientCreate failed"))
+        << out;
     EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1);
     EXPECT_EQ(err, "");
     EXPECT_FALSE(fs::exists(folder_ / "corvane/bridge.log"));
+}
+
+TEST_F(ProgramTest, TheDisplayTestFailsCleanlyWithoutADisplay) {
+    EXPECT_EQ(run({"display-test", "--seconds", "0"}), 1);
+    EXPECT_TRUE(out.starts_with("error: ")) << out;
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1);
+    EXPECT_EQ(err, "");
 }
 
 TEST_F(ProgramTest, VelocityRestoreLooksInTheDataFolder) {

@@ -59,11 +59,12 @@ TEST_F(SettingsCommandsTest, PushSettingsTimesOutWithWhatItHas) {
     EXPECT_EQ(diag.run({"push-settings"}, 0.01), 1);
     ASSERT_EQ(diag.lines.size(), 11u);
     EXPECT_EQ(diag.lines[0], "timed out waiting for the Push; what it answered:");
-    EXPECT_EQ(diag.lines[2], "    0:" + std::string("  ?") + [] {
-        std::string cells;
-        for (int i = 1; i < 16; ++i) cells += "   ?";
-        return cells;
-    }());
+    EXPECT_EQ(
+        diag.lines[2], "    0:" + std::string("  ?") + [] {
+            std::string cells;
+            for (int i = 1; i < 16; ++i) cells += "   ?";
+            return cells;
+        }());
     EXPECT_EQ(diag.lines[10], "  128 entries didn't answer (SysEx 0x21)");
 }
 
@@ -81,14 +82,13 @@ TEST_F(SettingsCommandsTest, VelocityTestSavesPlaysWithBothCurvesAndWritesYoursB
         push.pressPad(7, 7, 127);
     });
     EXPECT_EQ(diag.run({"velocity-test"}, 0.1), 0);
-    EXPECT_EQ(diag.lines, (Lines{"Reading your velocity curve (128 entries)…",
-                                 "Saved your velocity curve to " + backup().string(),
-                                 "1/2  Hit some pads (10 s): these velocities follow YOUR curve.",
-                                 "     pad 0  velocity 90",
-                                 "2/2  Test curve on: every hit should now show 127 (10 s).",
-                                 "     pad 63  velocity 127",
-                                 "Your curve is written back; reading it to check…",
-                                 "PASS: the Push took the test curve, and your curve is back exactly as it was."}));
+    EXPECT_EQ(diag.lines,
+              (Lines{"Reading your velocity curve (128 entries)…",
+                     "Saved your velocity curve to " + backup().string(),
+                     "1/2  Hit some pads (10 s): these velocities follow YOUR curve.",
+                     "     pad 0  velocity 90", "2/2  Test curve on: every hit should now show 127 (10 s).",
+                     "     pad 63  velocity 127", "Your curve is written back; reading it to check…",
+                     "PASS: the Push took the test curve, and your curve is back exactly as it was."}));
     Curve all127;
     all127.fill(127);
     EXPECT_EQ(duringTest, all127);
@@ -120,7 +120,8 @@ TEST_F(SettingsCommandsTest, CtrlCDuringTheTestCurveWritesYoursBackAndChecks) {
     push.setVelocityCurve(descending());
     diag.when("2/2", [&] { diag.interrupt(); });
     EXPECT_EQ(diag.run({"velocity-test"}, 0.1), 0);
-    EXPECT_EQ(diag.lines.back(), "PASS: the Push took the test curve, and your curve is back exactly as it was.");
+    EXPECT_EQ(diag.lines.back(),
+              "PASS: the Push took the test curve, and your curve is back exactly as it was.");
     EXPECT_EQ(push.velocityCurve(), descending());
 }
 
