@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "PushDisplay/GraphicsHandles.h"
-#include "core/Precondition.h"
+#include "platform/Precondition.h"
 #include "core/UTF8.h"
 
 #if defined(__SANITIZE_ADDRESS__)

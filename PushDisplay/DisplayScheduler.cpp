@@ -4,7 +4,7 @@
 #include <cmath>
 #include <utility>
 
-#include "core/Precondition.h"
+#include "platform/Precondition.h"
 #include "platform/Clock.h"
 #include "platform/MainQueue.h"
 

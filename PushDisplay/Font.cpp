@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "PushDisplay/GraphicsHandles.h"
-#include "core/Precondition.h"
+#include "platform/Precondition.h"
 
 namespace corvane {
 

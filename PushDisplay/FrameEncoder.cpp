@@ -5,7 +5,7 @@
 #include <limits>
 
 #include "PushDisplay/DisplayFormat.h"
-#include "core/Precondition.h"
+#include "platform/Precondition.h"
 
 namespace corvane {
 

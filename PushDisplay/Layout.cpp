@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "PushDisplay/Theme.h"
-#include "core/Precondition.h"
+#include "platform/Precondition.h"
 
 namespace corvane::Layout {
 

@@ -1,7 +1,7 @@
 #include "PushDisplay/ParameterColumn.h"
 
 #include "PushDisplay/Theme.h"
-#include "core/Precondition.h"
+#include "platform/Precondition.h"
 
 namespace corvane::ParameterColumn {
 

@@ -1,6 +1,6 @@
 #include "PushDisplay/Slots.h"
 
-#include "core/Precondition.h"
+#include "platform/Precondition.h"
 #include "core/StateKeys.h"
 
 namespace corvane::Slots {

@@ -8,7 +8,7 @@
 #include "core/Hex.h"
 #include "core/MIDIStreamParser.h"
 #include "core/PadStore.h"
-#include "core/Precondition.h"
+#include "platform/Precondition.h"
 #include "core/PushInputDecoder.h"
 #include "core/PushPreferencesStore.h"
 #include "core/Router.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 
-#include "core/Precondition.h"
+#include "platform/Precondition.h"
 
 namespace corvane::PadEngine {
 

@@ -4,7 +4,7 @@
 #include <cstddef>
 
 #include "core/PadEngine.h"
-#include "core/Precondition.h"
+#include "platform/Precondition.h"
 
 namespace corvane {
 

@@ -7,7 +7,7 @@
 #include <cmath>
 #include <utility>
 
-#include "core/Precondition.h"
+#include "platform/Precondition.h"
 
 namespace corvane {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "core/Precondition.h"
+#include "platform/Precondition.h"
 
 namespace corvane {
 

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "core/Hex.h"
-#include "core/Precondition.h"
+#include "platform/Precondition.h"
 
 namespace corvane {
 

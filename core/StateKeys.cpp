@@ -1,6 +1,6 @@
 #include "core/StateKeys.h"
 
-#include "core/Precondition.h"
+#include "platform/Precondition.h"
 #include "core/RemoteState.h"
 
 namespace corvane::StateKeys {

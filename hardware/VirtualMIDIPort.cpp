@@ -2,7 +2,7 @@
 
 #include <limits>
 
-#include "core/Precondition.h"
+#include "platform/Precondition.h"
 
 namespace corvane {
 

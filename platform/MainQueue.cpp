@@ -1,6 +1,6 @@
 #include "platform/MainQueue.h"
 
-#include "platform/ProgrammingError.h"
+#include "platform/Precondition.h"
 #include "platform/TaskList.h"
 
 #include <glib.h>
@@ -168,7 +168,7 @@ std::shared_ptr<detail::Job> postTimer(Clock::time_point deadline, Clock::durati
 }
 
 void requireMainThread(const char* what) {
-    if (!isCurrent()) detail::programmingError(what);
+    if (!isCurrent()) preconditionFailure(what);
 }
 
 }  // namespace
@@ -186,7 +186,7 @@ WorkItem asyncAt(Clock::time_point deadline, std::function<void()> work) {
 RepeatingTimer scheduleRepeating(std::chrono::nanoseconds interval, std::chrono::nanoseconds,
                                  std::function<void()> handler) {
     if (interval <= std::chrono::nanoseconds::zero()) {
-        detail::programmingError("a repeating timer needs a positive interval");
+        preconditionFailure("a repeating timer needs a positive interval");
     }
     return RepeatingTimer(postTimer(Clock::now() + interval, interval, std::move(handler)));
 }

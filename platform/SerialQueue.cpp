@@ -1,6 +1,6 @@
 #include "platform/SerialQueue.h"
 
-#include "platform/ProgrammingError.h"
+#include "platform/Precondition.h"
 #include "platform/TaskList.h"
 
 #include <pthread.h>
@@ -153,7 +153,7 @@ void SerialQueue::sync(const std::function<void()>& work) {
 RepeatingTimer SerialQueue::scheduleRepeating(std::chrono::nanoseconds interval, std::chrono::nanoseconds,
                                               std::function<void()> handler) {
     if (interval <= std::chrono::nanoseconds::zero()) {
-        detail::programmingError("a repeating timer needs a positive interval");
+        preconditionFailure("a repeating timer needs a positive interval");
     }
     auto job = std::make_shared<detail::Job>(std::move(handler));
     {

@@ -1,6 +1,6 @@
 #include "platform/SignalSource.h"
 
-#include "platform/ProgrammingError.h"
+#include "platform/Precondition.h"
 
 #include <glib-unix.h>
 #include <glib.h>
@@ -29,7 +29,7 @@ SignalSource::SignalSource(int signum, std::function<void()> handler) : signum_(
         case SIGWINCH:
             break;
         default:
-            detail::programmingError("SignalSource: GLib cannot watch this signal");
+            preconditionFailure("SignalSource: GLib cannot watch this signal");
     }
     // GLib keeps the callback data alive while the callback runs, so a source may be
     // destroyed from inside its own handler.
