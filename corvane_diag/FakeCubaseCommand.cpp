@@ -83,9 +83,7 @@ public:
 
 private:
     MIDIReceiveCallback messagePathAll() {
-        return receivePath<MIDIMessage>(
-            run_, [](const MIDIMessage& message) { return std::optional<MIDIMessage>(message); },
-            [this](MIDIMessage message) { handle(message); });
+        return everyMessagePath(run_, [this](const MIDIMessage& message) { handle(message); });
     }
 
     void send(const HostMessage& message) { port_->send(BridgeCodec::encode(message)); }

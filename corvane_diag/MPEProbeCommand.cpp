@@ -64,11 +64,8 @@ public:
     int start() {
         auto client = makeClient(run_);
         if (!client) return run_.status();
-        port_ = openPushNow(
-            run_, client,
-            receivePath<MIDIMessage>(
-                run_, [](const MIDIMessage& message) { return std::optional<MIDIMessage>(message); },
-                [this](MIDIMessage message) { handle(message); }));
+        port_ = openPushNow(run_, client,
+                            everyMessagePath(run_, [this](const MIDIMessage& message) { handle(message); }));
         if (!port_) return run_.status();
         run_.catchInterrupt([this] { interrupted(); });
         run_.print("Reading your aftertouch mode before changing anything…");

@@ -15,6 +15,12 @@ MIDIReceiveCallback messagePath(CommandRun& run, std::function<void(const MIDIMe
         [handle = std::move(handle)](MIDIMessage message) { handle(message); });
 }
 
+MIDIReceiveCallback everyMessagePath(CommandRun& run, std::function<void(const MIDIMessage&)> handle) {
+    return receivePath<MIDIMessage>(
+        run, [](const MIDIMessage& message) { return std::optional<MIDIMessage>(message); },
+        [handle = std::move(handle)](MIDIMessage message) { handle(message); });
+}
+
 std::shared_ptr<MIDIClient> makeClient(CommandRun& run, const std::string& name) {
     try {
         return std::make_shared<MIDIClient>(name, run.environment().midi);

@@ -37,6 +37,9 @@ MIDIReceiveCallback receivePath(CommandRun& run, std::function<std::optional<T>(
 // Every complete message except the raw `other` case.
 MIDIReceiveCallback messagePath(CommandRun& run, std::function<void(const MIDIMessage&)> handle);
 
+// Every complete message, real-time and system-common bytes included.
+MIDIReceiveCallback everyMessagePath(CommandRun& run, std::function<void(const MIDIMessage&)> handle);
+
 // The MIDI client of a command; prints "error: " and the reason and ends the command with 1
 // when the system refuses it.
 std::shared_ptr<MIDIClient> makeClient(CommandRun& run, const std::string& name = diagClientName);
