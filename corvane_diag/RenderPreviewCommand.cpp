@@ -1,7 +1,9 @@
 #include "corvane_diag/RenderPreviewCommand.h"
 
+#include <algorithm>
 #include <array>
 #include <filesystem>
+#include <limits>
 #include <string>
 
 #include "PushDisplay/Canvas.h"
@@ -104,8 +106,9 @@ int renderPreviewCommand(DiagEnvironment& environment) {
     try {
         // An empty path has no absolute form.
         path = std::filesystem::absolute(out);
-        // A scale beyond an int is as impossible as one below 1.
-        const int pngScale = scale < 1 || scale > 1'000'000 ? 0 : static_cast<int>(scale);
+        // Beyond an int it is just as impossible; the refusal names the scale asked for.
+        const int pngScale = static_cast<int>(std::clamp<std::int64_t>(
+            scale, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
         canvas.writePNG(path, pngScale, PixelOrder::bgr565);
     } catch (const std::exception& error) {
         run->print(std::string("error: ") + error.what());

@@ -95,6 +95,17 @@ TEST_F(RenderPreviewCommandTest, UnknownScreensAndUnwritableFilesWriteNothing) {
     diag.lines.clear();
     EXPECT_EQ(diag.run({"render-preview", "--scale", "0", "--out", (folder_ / "y.png").string()}), 1);
     EXPECT_FALSE(fs::exists(folder_ / "y.png"));
+
+    // The refusal names the scale that was asked for.
+    diag.lines.clear();
+    EXPECT_EQ(diag.run({"render-preview", "--scale", "-3", "--out", (folder_ / "y.png").string()}), 1);
+    ASSERT_EQ(diag.lines.size(), 1u);
+    EXPECT_NE(diag.lines[0].find("-3"), std::string::npos) << diag.lines[0];
+    diag.lines.clear();
+    EXPECT_EQ(diag.run({"render-preview", "--scale", "5000000000", "--out", (folder_ / "y.png").string()}), 1);
+    ASSERT_EQ(diag.lines.size(), 1u);
+    EXPECT_NE(diag.lines[0].find("too large"), std::string::npos) << diag.lines[0];
+    EXPECT_FALSE(fs::exists(folder_ / "y.png"));
 }
 
 TEST(DemoDataTest, PagesFillTheirSlots) {
