@@ -100,8 +100,10 @@ int renderPreviewCommand(DiagEnvironment& environment) {
         return 2;
     }
 
-    const std::filesystem::path path = std::filesystem::absolute(out);
+    std::filesystem::path path;
     try {
+        // An empty path has no absolute form.
+        path = std::filesystem::absolute(out);
         // A scale beyond an int is as impossible as one below 1.
         const int pngScale = scale < 1 || scale > 1'000'000 ? 0 : static_cast<int>(scale);
         canvas.writePNG(path, pngScale, PixelOrder::bgr565);

@@ -88,6 +88,11 @@ TEST_F(RenderPreviewCommandTest, UnknownScreensAndUnwritableFilesWriteNothing) {
     EXPECT_TRUE(diag.lines[0].starts_with("error: ")) << diag.lines[0];
 
     diag.lines.clear();
+    EXPECT_EQ(diag.run({"render-preview", "--out", ""}), 1);
+    ASSERT_EQ(diag.lines.size(), 1u);
+    EXPECT_TRUE(diag.lines[0].starts_with("error: ")) << diag.lines[0];
+
+    diag.lines.clear();
     EXPECT_EQ(diag.run({"render-preview", "--scale", "0", "--out", (folder_ / "y.png").string()}), 1);
     EXPECT_FALSE(fs::exists(folder_ / "y.png"));
 }
