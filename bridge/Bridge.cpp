@@ -186,6 +186,12 @@ void Bridge::setUpPorts() {
 void Bridge::pushConnectionChanged(bool connected) {
     log_.info([&] { return connected ? "Push MIDI connected" : "Push MIDI disconnected"; });
     paletteWritten_.reset();
+    if (!connected) {
+        // A device that is gone sends no note-off: end what its pads hold, or those notes (and
+        // a running repeat) would sound until the next start.
+        pads_->releaseAll();
+        pads_->refreshLEDs();
+    }
     if (connected) {
         const std::vector<MIDIMessage> replayed = replayLEDs();
         for (const MIDIMessage& message : replayed) sendToPush(message.bytes());

@@ -74,7 +74,7 @@ SerialQueue::~SerialQueue() {
     {
         std::lock_guard lock(shared_->mutex);
         shared_->stopping = true;
-        dropped = shared_->tasks.dropTimers();
+        dropped = shared_->tasks.dropTimers(Clock::now());
     }
     shared_->wake.notify_one();
     // Their handles read as cancelled, and their closures go now.

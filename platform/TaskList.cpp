@@ -55,7 +55,9 @@ std::optional<Clock::time_point> TaskList::nextDeadline() const {
     return timers_.front().deadline;
 }
 
-std::vector<Task> TaskList::dropTimers() {
+std::vector<Task> TaskList::dropTimers(Clock::time_point now) {
+    // A timer that came due while the worker was busy has not been moved yet, but is due all the same.
+    promote(now);
     std::vector<Task> dropped;
     dropped.swap(timers_);
     return dropped;

@@ -39,8 +39,9 @@ public:
 
     std::optional<Clock::time_point> nextDeadline() const;
 
-    // Removes every timer that is not yet due; the caller destroys them without the lock.
-    std::vector<Task> dropTimers();
+    // Removes every timer that is not yet due at `now`; those already due join the list first.
+    // The caller destroys the removed ones without the lock.
+    std::vector<Task> dropTimers(Clock::time_point now);
 
 private:
     void promote(Clock::time_point now);

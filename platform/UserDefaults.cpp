@@ -161,20 +161,21 @@ void UserDefaults::load() {
     int error = 0;
     std::string text = readFile(file_, error);
     if (error == ENOENT) return;
-    if (error != 0) {
-        report("could not read " + file_.string() + ": " + systemError(error) + "; using the defaults");
-        return;
-    }
     std::string problem;
-    try {
-        json parsed = json::parse(text);
-        if (parsed.is_object()) {
-            values_ = std::move(parsed);
-            return;
+    if (error != 0) {
+        // Kept aside like a broken file: the next save would otherwise replace it, values and all.
+        problem = systemError(error);
+    } else {
+        try {
+            json parsed = json::parse(text);
+            if (parsed.is_object()) {
+                values_ = std::move(parsed);
+                return;
+            }
+            problem = "it holds no JSON object";
+        } catch (const json::exception& e) {
+            problem = e.what();
         }
-        problem = "it holds no JSON object";
-    } catch (const json::exception& e) {
-        problem = e.what();
     }
     const fs::path aside = file_.string() + ".corrupt";
     std::error_code moved;

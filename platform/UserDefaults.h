@@ -3,7 +3,8 @@
 // "defaults.json", in a folder of their own (by default ~/.config/corvane/).
 //
 // Reading the file happens once, at construction. A missing file means no values; a file that
-// cannot be parsed is moved aside as "defaults.json.corrupt", reported, and no values are used.
+// cannot be read or parsed is moved aside as "defaults.json.corrupt", reported, and no values are
+// used.
 // In the file, integers are read as 64-bit integers and numbers with a fraction or exponent as
 // doubles; a key holding any other JSON value (null, array, object) reads as absent but is kept
 // when the file is written again. A double that is not finite is stored as null.

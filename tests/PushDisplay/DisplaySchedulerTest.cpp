@@ -208,8 +208,13 @@ TEST_F(DisplaySchedulerTest, KeepAlivesResendTheLastFrameWhileNothingChanges) {
 
     // No sink, no keep-alive; a sink again, keep-alives again.
     scheduler->setSink(nullptr);
-    MainQueue::pumpFor(50ms);
-    const std::size_t before = sink->sent();
+    // A keep-alive already under way when the sink was dropped may still land; wait until the
+    // count stays put, however slowly a loaded machine runs the transfer queue.
+    std::size_t before = sink->sent();
+    for (const auto deadline = Clock::now() + 2s; Clock::now() < deadline; before = sink->sent()) {
+        MainQueue::pumpFor(100ms);
+        if (sink->sent() == before) break;
+    }
     MainQueue::pumpFor(200ms);
     EXPECT_EQ(sink->sent(), before);
     scheduler->setSink(sink);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/PadEngine.h"
 #include "core/PushPreferencesStore.h"
 #include "core/StateKeys.h"
 #include "tests/bridge/BridgeHarness.h"
@@ -47,6 +48,32 @@ TEST_F(BridgeDevicesTest, ThePushUnpluggedAndPluggedBackGetsEverythingAgain) {
         const auto commands = push->commandsReceived();
         return !commands.empty() && commands.back() == Bytes{PushSysEx::getAftertouchMode};
     }));
+}
+
+TEST_F(BridgeDevicesTest, APushUnpluggedWithPadsDownLeavesNoNoteSoundingAndNoRepeatRunning) {
+    start();
+    push->pressButton(Button::repeatButton);
+    push->releaseButton(Button::repeatButton);
+    ASSERT_TRUE(pumpUntil([&] { return bridge->local().repeatOn; }));
+    push->pressPad(0, 0, 100);
+    push->pressPad(2, 5, 80);
+    ASSERT_TRUE(script->waitForNotes(2));
+
+    // The device is gone and can send no note-off of its own.
+    push->unplug();
+    settle();
+    pump(300ms);
+    script->clearReceived();
+    pump(300ms);
+    EXPECT_TRUE(script->notes().empty()) << "the repeat is still playing";
+
+    // The pads were let go: pressing one again plays it afresh.
+    push->plug();
+    settle();
+    script->clearReceived();
+    push->pressPad(0, 0, 90);
+    ASSERT_TRUE(script->waitForNotes(1));
+    EXPECT_EQ(script->notes()[0], MIDIMessage::noteOn(0, *PadEngine::note(0, 0, bridge->local().pads), 90));
 }
 
 TEST_F(BridgeDevicesTest, APushPluggedInAfterTheStartIsLitAndAnnounced) {

@@ -211,6 +211,24 @@ TEST(SerialQueueDestruction, RunsPostedWorkAndDropsDelayedWork) {
     timer.cancel();  // harmless after the queue is gone
 }
 
+TEST(SerialQueueDestruction, ATimerThatCameDueWhileTheWorkerWasBusyStillRuns) {
+    bool dueRan = false;
+    Gate gate;
+    std::thread opener;
+    {
+        SerialQueue queue("test.due");
+        gate.blockOn(queue);
+        queue.asyncAfter(1ms, [&dueRan] { dueRan = true; });
+        std::this_thread::sleep_for(20ms);  // due now, with the worker still held
+        opener = std::thread([&] {
+            std::this_thread::sleep_for(5ms);
+            gate.open();
+        });
+    }
+    opener.join();
+    EXPECT_TRUE(dueRan);
+}
+
 TEST(SerialQueueDestruction, DestroyedOnItsOwnThreadItFinishesAlone) {
     auto queue = std::make_unique<SerialQueue>("test.self");
     std::atomic<bool> later{false};

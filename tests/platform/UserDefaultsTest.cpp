@@ -117,6 +117,30 @@ TEST_F(UserDefaultsTest, AFileThatCannotBeParsedIsKeptAsideAndTheDefaultsUsed) {
     }
 }
 
+TEST_F(UserDefaultsTest, AFileThatCannotBeReadIsKeptAsideRatherThanOverwritten) {
+    writeFile(R"({"pads.root": 3})");
+    fs::permissions(root, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                              fs::perms::others_read | fs::perms::others_exec);
+    fs::permissions(folder, fs::perms::all);
+    fs::permissions(folder / "defaults.json", fs::perms::none);
+    // Root reads anything, so the child gives up its privileges to meet the unreadable file.
+    EXPECT_EXIT(
+        {
+            if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(3);
+            {
+                UserDefaults defaults(folder, {}, 0ms);
+                if (defaults.value("pads.root").has_value()) _exit(4);
+                defaults.set("pads.key", std::int64_t{2});
+            }
+            std::fflush(stderr);
+            _exit(0);
+        },
+        testing::ExitedWithCode(0), "kept it as .*defaults.json.corrupt");
+    fs::permissions(folder / "defaults.json.corrupt", fs::perms::owner_read);
+    EXPECT_EQ(contents(folder / "defaults.json.corrupt"), R"({"pads.root": 3})");
+    EXPECT_EQ(open()->value("pads.key"), SettingValue{std::int64_t{2}});
+}
+
 TEST_F(UserDefaultsTest, GatheredWritesReachTheDiskOnFlushDestructionAndFlushAll) {
     auto first = open();
     first->set("a", std::int64_t{1});
