@@ -14,7 +14,11 @@ std::string usage(const std::filesystem::path& logFile) {
 }
 
 std::optional<double> maxFPS(std::string_view text) {
-    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+    // from_chars takes a minus sign but not a plus sign; one sign at most.
+    if (!text.empty() && text.front() == '+') {
+        text.remove_prefix(1);
+        if (!text.empty() && (text.front() == '+' || text.front() == '-')) return std::nullopt;
+    }
     double value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     // The whole text must be the number; from_chars reads no locale.

@@ -60,6 +60,7 @@ TEST(CommandLine, MaxFPSIsClampedToOneToSixty) {
     EXPECT_EQ(run({"--max-fps", "abc"}).options.maxFPS, 30.0);
     EXPECT_EQ(run({"--max-fps", "20fps"}).options.maxFPS, 30.0);
     EXPECT_EQ(run({"--max-fps", ""}).options.maxFPS, 30.0);
+    EXPECT_EQ(run({"--max-fps", "+-5"}).options.maxFPS, 30.0);
     EXPECT_EQ(run({"--max-fps"}).options.maxFPS, 30.0);
     EXPECT_EQ(run({"--max-fps", "10", "--max-fps", "20"}).options.maxFPS, 20.0);
 }
