@@ -173,7 +173,7 @@ void Bridge::setUpPorts() {
             parser.feed(bytes, [&](const MIDIMessage& message) { self->handleFromPush(message); });
         });
     push_->setOnConnectionChange([weak](bool connected) {
-        if (auto self = weak.lock()) self->pushConnectionChanged(connected);
+        if (auto self = weak.lock(); self && !self->stopped_) self->pushConnectionChanged(connected);
     });
     portsReady_.store(true, std::memory_order_release);
     if (push_->isConnected()) {
@@ -288,6 +288,10 @@ void Bridge::handleFromCubase(const MIDIMessage& message) {
 }
 
 void Bridge::shutdown() {
+    // First of all: a pad played after its notes were released would stay stuck in Cubase.
+    portsReady_.store(false, std::memory_order_release);
+    stopped_ = true;
+    watchdog_.cancel();
     log_.info([] { return "shutting down"; });
     repeatTimer_->cancel();
     pads_->releaseAll();
@@ -333,14 +337,14 @@ Bridge::Counters Bridge::counters() const {
 
 void Bridge::onMain(std::function<void(Bridge&)> work) {
     MainQueue::async([weak = weak_from_this(), work = std::move(work)] {
-        if (auto self = weak.lock()) work(*self);
+        if (auto self = weak.lock(); self && !self->stopped_) work(*self);
     });
 }
 
 void Bridge::onMainAfter(double seconds, std::function<void(Bridge&)> work) {
     const auto delay = std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::duration<double>(seconds));
     MainQueue::asyncAfter(delay, [weak = weak_from_this(), work = std::move(work)] {
-        if (auto self = weak.lock()) work(*self);
+        if (auto self = weak.lock(); self && !self->stopped_) work(*self);
     });
 }
 

@@ -197,8 +197,12 @@ private:
     std::shared_ptr<MIDIDevicePort> push_;
     std::unique_ptr<VirtualMIDIPort> control_;
     std::unique_ptr<VirtualMIDIPort> notes_;
-    // Set once every port is made; the receive threads pass nothing on before.
+    // Set once every port is made, cleared by shutdown(); the receive threads pass nothing on
+    // while it is false.
     std::atomic<bool> portsReady_{false};
+    // After shutdown() no deferred work, timer or device change reaches the Push or the script
+    // again: the process is about to end, and nothing may play or light up before it does.
+    bool stopped_ = false;
     std::shared_ptr<DisplayScheduler> scheduler_;
     std::unique_ptr<USBDisplayMonitor> displayMonitor_;
 

@@ -153,6 +153,18 @@ TEST_F(BridgeTrafficTest, ShutdownLeavesNoNoteHeldNoLEDLitAndThePaletteAsItWas) 
     }
     EXPECT_TRUE(logged("INFO shutting down"));
     EXPECT_EQ(usb->openInterfaces(), 0);
+
+    // Until the process has ended nothing plays or lights up again: a note now would stay stuck.
+    push->clearReceived();
+    script->clearReceived();
+    push->pressPad(2, 2, 80);
+    script->send(MIDIMessage::controlChange(0, 85, 127));
+    script->hello();
+    settle();
+    pump(std::chrono::milliseconds(100));
+    EXPECT_TRUE(script->notes().empty());
+    EXPECT_TRUE(script->messages().empty());
+    EXPECT_EQ(push->receivedCount(), 0u);
 }
 
 }  // namespace
