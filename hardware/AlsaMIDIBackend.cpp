@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <cerrno>
 #include <condition_variable>
 #include <cstdarg>
@@ -216,6 +217,7 @@ void AlsaMIDIBackend::State::receiveLoop() {
     std::vector<std::shared_ptr<Client>> polled;
     std::vector<pollfd> descriptors;
     std::vector<std::size_t> firstDescriptor;
+    bool pollFailing = false;
     for (;;) {
         {
             std::lock_guard guard(lock);
@@ -239,11 +241,18 @@ void AlsaMIDIBackend::State::receiveLoop() {
 
         if (poll(descriptors.data(), descriptors.size(), -1) < 0) {
             if (errno == EINTR) continue;
+            // Ending the thread here would leave every later release waiting for it, and nothing
+            // received again: say it once, then keep trying.
             int error = errno;
-            Log::shared().error(
-                [&] { return std::string("MIDI receive: poll failed: ") + std::strerror(error); });
-            return;
+            if (!pollFailing) {
+                Log::shared().error(
+                    [&] { return std::string("MIDI receive: poll failed: ") + std::strerror(error); });
+            }
+            pollFailing = true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            continue;
         }
+        pollFailing = false;
         if (descriptors[0].revents != 0) wake.clear();
         for (std::size_t i = 0; i < polled.size(); ++i) {
             bool ready = false;
