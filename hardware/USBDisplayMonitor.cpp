@@ -51,6 +51,9 @@ void USBDisplayMonitor::stop() {
 }
 
 void USBDisplayMonitor::transferFailed() {
+    // A transfer that fails after stop() reports a display already closed; retrying would
+    // reopen it behind the owner's back.
+    if (!started_) return;
     closeDisplay();
     scheduleRetry();
 }
@@ -102,7 +105,7 @@ void USBDisplayMonitor::scheduleRetry() {
     auto delay =
         std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::duration<double>(retryDelay_));
     cancelRetry_ = timer_(delay, [this, alive] {
-        if (alive.expired() || display_) return;
+        if (alive.expired() || display_ || !started_) return;
         auto devices = backend_->devices(productID_);
         if (!devices.empty()) open(devices.front());
     });

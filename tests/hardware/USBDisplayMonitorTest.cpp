@@ -243,6 +243,13 @@ TEST_F(USBDisplayMonitorTest, StopCancelsAWaitingRetry) {
     monitor->start();
     monitor->stop();
     EXPECT_EQ(timer.waiting(), 0u);
+
+    // A transfer failing late, or a retry whose cancelling came too late, opens nothing.
+    monitor->transferFailed();
+    EXPECT_EQ(timer.waiting(), 0u);
+    timer.fireLastRegardless();
+    EXPECT_FALSE(monitor->display());
+    EXPECT_EQ(usb->openInterfaces(), 0);
 }
 
 TEST_F(USBDisplayMonitorTest, ReleasingTheMonitorClosesTheDisplayWithoutCallingBack) {
