@@ -48,16 +48,16 @@ State& state();
 // Sets the timerfd to `deadline` (steady_clock is CLOCK_MONOTONIC), or disarms it.
 void arm(State& s, std::optional<Clock::time_point> deadline) {
     if (deadline == s.armed) return;
-    itimerspec spec{};
+    itimerspec setting{};
     if (deadline) {
         const auto ns =
             std::chrono::duration_cast<std::chrono::nanoseconds>(deadline->time_since_epoch()).count();
         // Zero would disarm; a deadline at the clock's very start is long past anyway.
-        spec.it_value.tv_sec = static_cast<time_t>(ns / 1'000'000'000);
-        spec.it_value.tv_nsec = static_cast<long>(ns % 1'000'000'000);
-        if (spec.it_value.tv_sec <= 0 && spec.it_value.tv_nsec <= 0) spec.it_value.tv_nsec = 1;
+        setting.it_value.tv_sec = static_cast<time_t>(ns / 1'000'000'000);
+        setting.it_value.tv_nsec = static_cast<long>(ns % 1'000'000'000);
+        if (setting.it_value.tv_sec <= 0 && setting.it_value.tv_nsec <= 0) setting.it_value.tv_nsec = 1;
     }
-    timerfd_settime(s.timerFD, TFD_TIMER_ABSTIME, &spec, nullptr);
+    timerfd_settime(s.timerFD, TFD_TIMER_ABSTIME, &setting, nullptr);
     s.armed = deadline;
 }
 
