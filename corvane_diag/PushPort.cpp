@@ -42,8 +42,9 @@ std::shared_ptr<MIDIDevicePort> makePort(CommandRun& run, const std::shared_ptr<
     }
 }
 
-std::shared_ptr<MIDIDevicePort> openPushNow(CommandRun& run, const std::shared_ptr<MIDIClient>& client,
-                                            MIDIReceiveCallback onReceive) {
+std::shared_ptr<MIDIDevicePort> openPushNow(CommandRun& run, MIDIReceiveCallback onReceive) {
+    auto client = makeClient(run);
+    if (!client) return nullptr;
     auto port = makePort(run, client, pushLivePortName, std::move(onReceive));
     if (!port) return nullptr;
     if (!port->isConnected()) {

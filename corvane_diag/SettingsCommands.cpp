@@ -171,9 +171,7 @@ public:
         : run_(run), backup_(VelocityCurve::backupFile(run.environment())) {}
 
     int start() {
-        auto client = makeClient(run_);
-        if (!client) return run_.status();
-        port_ = openPushNow(run_, client,
+        port_ = openPushNow(run_,
                             everyMessagePath(run_, [this](const MIDIMessage& message) { handle(message); }));
         if (!port_) return run_.status();
         run_.catchInterrupt([this] { interrupted(); });
