@@ -3,8 +3,7 @@
 #include <string>
 
 #include "PushDisplay/ButtonRow.h"
-#include "PushDisplay/ParameterColumn.h"
-#include "PushDisplay/Slots.h"
+#include "PushDisplay/SlotColumns.h"
 #include "PushDisplay/Theme.h"
 #include "core/StateKeys.h"
 
@@ -50,12 +49,7 @@ void draw(Canvas& canvas, const RemoteState& state, std::span<const bool> touche
     if (!bank.empty() && mode != quickControls) subtitle += "  \u00B7  " + bank;
     canvas.text(subtitle, {600, 28, 346, 20}, canvas.font(13, FontWeight::regular), Theme::textDim, TextAlign::right);
 
-    canvas.fill({0, 62, Canvas::width, 1}, Theme::divider);
-    for (int i = 0; i < Theme::columns; ++i) {
-        const bool isTouched = static_cast<std::size_t>(i) < touched.size() && touched[i];
-        ParameterColumn::draw(canvas, i, 64, Slots::column(state, i, isTouched));
-        if (i >= 1) canvas.fill({i * Theme::columnWidth, 70, 1, 82}, Theme::divider);
-    }
+    SlotColumns::draw(canvas, state, touched);
 }
 
 }  // namespace corvane::DeviceScreen

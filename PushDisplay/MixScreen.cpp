@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "PushDisplay/ButtonRow.h"
+#include "PushDisplay/SlotColumns.h"
 #include "PushDisplay/Slots.h"
 #include "PushDisplay/Theme.h"
 #include "core/StateKeys.h"
@@ -53,7 +54,7 @@ void draw(Canvas& canvas, const RemoteState& state, std::span<const bool> touche
             continue;
         }
         const bool selected = state.flag(bankChannel(i, Field::selected));
-        const bool isTouched = static_cast<std::size_t>(i) < touched.size() && touched[i];
+        const bool isTouched = SlotColumns::isTouched(touched, i);
 
         if (isTouched || selected) {
             canvas.fillRounded({x + 2, 21, 116, 117}, 5, isTouched ? Theme::accentDim : Theme::panel);

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "PushDisplay/ButtonRow.h"
+#include "PushDisplay/Capitals.h"
 #include "PushDisplay/Theme.h"
 #include "core/PadEngine.h"
 
@@ -16,14 +17,6 @@ namespace {
 constexpr int groupSize = 4;
 constexpr int visibleGroups = 5;
 constexpr int firstGridColumn = 3;
-
-std::string capitals(std::string_view text) {
-    std::string result(text);
-    for (char& c : result) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
-    return result;
-}
 
 std::string signedNumber(int value) { return (value >= 0 ? "+" : "") + std::to_string(value); }
 

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "PushDisplay/ButtonRow.h"
+#include "PushDisplay/Capitals.h"
 #include "PushDisplay/ParameterColumn.h"
 #include "PushDisplay/Theme.h"
 
@@ -15,14 +16,6 @@ namespace corvane::SetupScreen {
 namespace {
 
 constexpr std::string_view emDash = "\u2014";
-
-std::string capitals(std::string_view text) {
-    std::string result(text);
-    for (char& c : result) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
-    return result;
-}
 
 void heading(Canvas& canvas, std::string_view text, double x, double width) {
     canvas.text(text, {x, 26, width, 16}, canvas.font(12, FontWeight::bold), Theme::accent, TextAlign::left);

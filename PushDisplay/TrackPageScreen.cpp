@@ -1,8 +1,7 @@
 #include "PushDisplay/TrackPageScreen.h"
 
 #include "PushDisplay/ButtonRow.h"
-#include "PushDisplay/ParameterColumn.h"
-#include "PushDisplay/Slots.h"
+#include "PushDisplay/SlotColumns.h"
 #include "PushDisplay/Theme.h"
 #include "PushDisplay/TransportBadge.h"
 #include "core/StateKeys.h"
@@ -38,13 +37,7 @@ void draw(Canvas& canvas, const RemoteState& state, std::span<const bool> touche
     canvas.text(name.empty() ? "No track selected" : name, {26, 22, 640, 36}, canvas.font(26, FontWeight::bold),
                 name.empty() ? Theme::textFaint : Theme::text, TextAlign::left);
     TransportBadge::draw(canvas, state, 30);
-    canvas.fill({0, 62, Canvas::width, 1}, Theme::divider);
-
-    for (int i = 0; i < Theme::columns; ++i) {
-        const bool isTouched = static_cast<std::size_t>(i) < touched.size() && touched[i];
-        ParameterColumn::draw(canvas, i, 64, Slots::column(state, i, isTouched));
-    }
-    for (int i = 1; i < Theme::columns; ++i) canvas.divider(i * Theme::columnWidth, 70, 152, Theme::divider);
+    SlotColumns::draw(canvas, state, touched);
 }
 
 }  // namespace corvane::TrackPageScreen

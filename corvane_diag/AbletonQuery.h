@@ -10,7 +10,6 @@
 
 #include "core/MIDIMessage.h"
 #include "corvane_diag/CommandRun.h"
-#include "hardware/MIDIClient.h"
 #include "hardware/MIDIDevicePort.h"
 
 namespace corvane {
@@ -41,7 +40,6 @@ private:
     ReplyHandler onReply_;
     std::function<void()> done_;
     std::deque<Bytes> remaining_;
-    std::shared_ptr<MIDIClient> client_;
     std::shared_ptr<MIDIDevicePort> port_;
 };
 

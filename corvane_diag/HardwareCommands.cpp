@@ -84,19 +84,16 @@ std::string paletteEntryText(const PushSysEx::PaletteEntry& entry) {
 
 int identityCommand(DiagEnvironment& environment) {
     auto run = CommandRun::create(environment);
-    auto client = makeClient(*run);
-    if (!client) return run->status();
-    auto port = openPushNow(*run, client,
-                            receivePath<Bytes>(
-                                *run,
-                                [](const MIDIMessage& message) -> std::optional<Bytes> {
-                                    if (!isIdentityReply(message)) return std::nullopt;
-                                    return message.as<MIDIMessage::Sysex>()->bytes;
-                                },
-                                [&run = *run](Bytes reply) {
-                                    printIdentity(run, reply);
-                                    run.finish(0);
-                                }));
+    auto port = openPushNow(*run, receivePath<Bytes>(
+                                      *run,
+                                      [](const MIDIMessage& message) -> std::optional<Bytes> {
+                                          if (!isIdentityReply(message)) return std::nullopt;
+                                          return message.as<MIDIMessage::Sysex>()->bytes;
+                                      },
+                                      [&run = *run](Bytes reply) {
+                                          printIdentity(run, reply);
+                                          run.finish(0);
+                                      }));
     if (!port) return run->status();
     port->send(identityRequest);
     run->after(2.0, [&run = *run] {
@@ -155,8 +152,6 @@ int paletteTestCommand(DiagEnvironment& environment, std::uint8_t index) {
     std::vector<PushSysEx::PaletteEntry> received;
     std::shared_ptr<MIDIDevicePort> port;
 
-    auto client = makeClient(*run);
-    if (!client) return run->status();
     auto handle = [&](PushSysEx::PaletteEntry entry) {
         received.push_back(entry);
         if (received.size() == 1) {
@@ -178,17 +173,14 @@ int paletteTestCommand(DiagEnvironment& environment, std::uint8_t index) {
             run->finish(1);
         }
     };
-    port = openPushNow(*run, client,
-                       receivePath<PushSysEx::PaletteEntry>(
-                           *run,
-                           [](const MIDIMessage& message) -> std::optional<PushSysEx::PaletteEntry> {
-                               const auto* sysex = message.as<MIDIMessage::Sysex>();
-                               if (!sysex) return std::nullopt;
-                               auto body = PushSysEx::body(sysex->bytes);
-                               if (!body) return std::nullopt;
-                               return PushSysEx::decodePaletteEntry(*body);
-                           },
-                           handle));
+    port = openPushNow(*run, receivePath<PushSysEx::PaletteEntry>(
+                                 *run,
+                                 [](const MIDIMessage& message) -> std::optional<PushSysEx::PaletteEntry> {
+                                     auto body = pushBody(message);
+                                     if (!body) return std::nullopt;
+                                     return PushSysEx::decodePaletteEntry(*body);
+                                 },
+                                 handle));
     if (!port) return run->status();
     port->send(paletteQuery(index));
     run->after(3.0, [&] {

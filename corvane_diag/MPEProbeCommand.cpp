@@ -62,9 +62,7 @@ public:
         : run_(run), seconds_(seconds), wholeSeconds_(static_cast<std::int64_t>(seconds)) {}
 
     int start() {
-        auto client = makeClient(run_);
-        if (!client) return run_.status();
-        port_ = openPushNow(run_, client,
+        port_ = openPushNow(run_,
                             everyMessagePath(run_, [this](const MIDIMessage& message) { handle(message); }));
         if (!port_) return run_.status();
         run_.catchInterrupt([this] { interrupted(); });

@@ -42,8 +42,9 @@ std::shared_ptr<MIDIDevicePort> makePort(CommandRun& run, const std::shared_ptr<
     }
 }
 
-std::shared_ptr<MIDIDevicePort> openPushNow(CommandRun& run, const std::shared_ptr<MIDIClient>& client,
-                                            MIDIReceiveCallback onReceive) {
+std::shared_ptr<MIDIDevicePort> openPushNow(CommandRun& run, MIDIReceiveCallback onReceive) {
+    auto client = makeClient(run);
+    if (!client) return nullptr;
     auto port = makePort(run, client, pushLivePortName, std::move(onReceive));
     if (!port) return nullptr;
     if (!port->isConnected()) {
@@ -63,6 +64,12 @@ std::shared_ptr<MIDIDevicePort> connectPush(CommandRun& run, const std::shared_p
         [&run](bool connected) { run.print(connected ? "Push MIDI connected" : "Push MIDI disconnected"); });
     run.print(port->isConnected() ? "Push MIDI connected" : "Waiting for Ableton Push 3 Live Port…");
     return port;
+}
+
+std::optional<Bytes> pushBody(const MIDIMessage& message) {
+    const auto* sysex = message.as<MIDIMessage::Sysex>();
+    if (!sysex) return std::nullopt;
+    return PushSysEx::body(sysex->bytes);
 }
 
 void sendBody(MIDIDevicePort& port, std::span<const std::uint8_t> body) {

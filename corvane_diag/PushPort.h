@@ -48,15 +48,18 @@ std::shared_ptr<MIDIClient> makeClient(CommandRun& run, const std::string& name 
 std::shared_ptr<MIDIDevicePort> makePort(CommandRun& run, const std::shared_ptr<MIDIClient>& client,
                                          const std::string& name, MIDIReceiveCallback onReceive);
 
-// For commands that do not wait for the Push: prints "Push Live Port not found" and ends the
-// command with 1 when it is not there now. Null when the command ended.
-std::shared_ptr<MIDIDevicePort> openPushNow(CommandRun& run, const std::shared_ptr<MIDIClient>& client,
-                                            MIDIReceiveCallback onReceive);
+// For commands that do not wait for the Push: the command's client and the Live Port on it (the
+// port keeps the client). Prints "Push Live Port not found" and ends the command with 1 when it
+// is not there now. Null when the command ended.
+std::shared_ptr<MIDIDevicePort> openPushNow(CommandRun& run, MIDIReceiveCallback onReceive);
 
 // For commands that wait for the Push: reports it coming and going, and hands `onMessage` every
 // message but the raw `other` case. Null when the port could not be made (the command ended).
 std::shared_ptr<MIDIDevicePort> connectPush(CommandRun& run, const std::shared_ptr<MIDIClient>& client,
                                             std::function<void(const MIDIMessage&)> onMessage);
+
+// The body of a Push system-exclusive message; absent for any other message.
+std::optional<Bytes> pushBody(const MIDIMessage& message);
 
 // A Push system-exclusive command from its body.
 void sendBody(MIDIDevicePort& port, std::span<const std::uint8_t> body);

@@ -155,9 +155,7 @@ std::optional<std::string> readFile(const std::filesystem::path& path) {
 
 // The velocity-curve entry a Push reply carries, if it is one.
 std::optional<PushSysEx::Reply::VelocityCurveEntry> curveEntry(const MIDIMessage& message) {
-    const auto* sysex = message.as<MIDIMessage::Sysex>();
-    if (!sysex) return std::nullopt;
-    auto body = PushSysEx::body(sysex->bytes);
+    auto body = pushBody(message);
     if (!body) return std::nullopt;
     auto reply = PushSysEx::reply(*body);
     if (!reply) return std::nullopt;
@@ -171,9 +169,7 @@ public:
         : run_(run), backup_(VelocityCurve::backupFile(run.environment())) {}
 
     int start() {
-        auto client = makeClient(run_);
-        if (!client) return run_.status();
-        port_ = openPushNow(run_, client,
+        port_ = openPushNow(run_,
                             everyMessagePath(run_, [this](const MIDIMessage& message) { handle(message); }));
         if (!port_) return run_.status();
         run_.catchInterrupt([this] { interrupted(); });
