@@ -1,6 +1,5 @@
 #include "corvane_diag/AbletonQuery.h"
 
-#include "core/PushSysEx.h"
 #include "corvane_diag/PushPort.h"
 
 namespace corvane {
@@ -20,14 +19,8 @@ std::unique_ptr<AbletonQuery> AbletonQuery::start(CommandRun& run, std::vector<B
     // The engine outlives every delivery: the command keeps it until it ends, and deliveries
     // stop when it has.
     AbletonQuery* self = engine.get();
-    engine->port_ = openPushNow(run, receivePath<Bytes>(
-                                         run,
-                                         [](const MIDIMessage& message) -> std::optional<Bytes> {
-                                             const auto* sysex = message.as<MIDIMessage::Sysex>();
-                                             if (!sysex) return std::nullopt;
-                                             return PushSysEx::body(sysex->bytes);
-                                         },
-                                         [self](Bytes body) { self->received(body); }));
+    engine->port_ =
+        openPushNow(run, receivePath<Bytes>(run, pushBody, [self](Bytes body) { self->received(body); }));
     if (!engine->port_) return nullptr;
     for (const Bytes& body : before) sendBody(*engine->port_, body);
     engine->sendNext();

@@ -176,9 +176,7 @@ int paletteTestCommand(DiagEnvironment& environment, std::uint8_t index) {
     port = openPushNow(*run, receivePath<PushSysEx::PaletteEntry>(
                                  *run,
                                  [](const MIDIMessage& message) -> std::optional<PushSysEx::PaletteEntry> {
-                                     const auto* sysex = message.as<MIDIMessage::Sysex>();
-                                     if (!sysex) return std::nullopt;
-                                     auto body = PushSysEx::body(sysex->bytes);
+                                     auto body = pushBody(message);
                                      if (!body) return std::nullopt;
                                      return PushSysEx::decodePaletteEntry(*body);
                                  },

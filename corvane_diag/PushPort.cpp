@@ -66,6 +66,12 @@ std::shared_ptr<MIDIDevicePort> connectPush(CommandRun& run, const std::shared_p
     return port;
 }
 
+std::optional<Bytes> pushBody(const MIDIMessage& message) {
+    const auto* sysex = message.as<MIDIMessage::Sysex>();
+    if (!sysex) return std::nullopt;
+    return PushSysEx::body(sysex->bytes);
+}
+
 void sendBody(MIDIDevicePort& port, std::span<const std::uint8_t> body) {
     port.send(PushSysEx::message(body));
 }

@@ -58,6 +58,9 @@ std::shared_ptr<MIDIDevicePort> openPushNow(CommandRun& run, MIDIReceiveCallback
 std::shared_ptr<MIDIDevicePort> connectPush(CommandRun& run, const std::shared_ptr<MIDIClient>& client,
                                             std::function<void(const MIDIMessage&)> onMessage);
 
+// The body of a Push system-exclusive message; absent for any other message.
+std::optional<Bytes> pushBody(const MIDIMessage& message);
+
 // A Push system-exclusive command from its body.
 void sendBody(MIDIDevicePort& port, std::span<const std::uint8_t> body);
 

@@ -155,9 +155,7 @@ std::optional<std::string> readFile(const std::filesystem::path& path) {
 
 // The velocity-curve entry a Push reply carries, if it is one.
 std::optional<PushSysEx::Reply::VelocityCurveEntry> curveEntry(const MIDIMessage& message) {
-    const auto* sysex = message.as<MIDIMessage::Sysex>();
-    if (!sysex) return std::nullopt;
-    auto body = PushSysEx::body(sysex->bytes);
+    auto body = pushBody(message);
     if (!body) return std::nullopt;
     auto reply = PushSysEx::reply(*body);
     if (!reply) return std::nullopt;
