@@ -8,6 +8,8 @@
 #include <type_traits>
 #include <vector>
 
+#include "core/TextPieces.h"
+
 namespace corvane {
 namespace {
 
@@ -20,19 +22,6 @@ std::string_view trimBlanks(std::string_view text) {
     if (first == std::string_view::npos) return {};
     const auto last = text.find_last_not_of(" \t");
     return text.substr(first, last - first + 1);
-}
-
-// The non-empty runs between separators.
-std::vector<std::string_view> pieces(std::string_view text, std::string_view separators) {
-    std::vector<std::string_view> result;
-    std::size_t start = 0;
-    while (start <= text.size()) {
-        std::size_t end = text.find_first_of(separators, start);
-        if (end == std::string_view::npos) end = text.size();
-        if (end > start) result.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-    return result;
 }
 
 // A whole piece as a number, with an optional sign; no white space, no hexadecimal.
@@ -57,7 +46,7 @@ std::optional<T> readNumber(std::string_view piece) {
 std::optional<double> clockSeconds(std::string_view text) {
     text.remove_prefix(std::min(text.find_first_not_of('-'), text.size()));
     std::vector<double> fields;
-    for (const std::string_view piece : pieces(text, ":")) {
+    for (const std::string_view piece : textPieces(text, ":")) {
         const auto number = readNumber<double>(trimBlanks(piece));
         if (!number || !std::isfinite(*number)) return std::nullopt;
         fields.push_back(*number);
@@ -71,7 +60,7 @@ std::optional<double> clockSeconds(std::string_view text) {
 }
 
 std::optional<double> barsAndBeats(std::string_view text) {
-    const auto parts = pieces(text, ". ");
+    const auto parts = textPieces(text, ". ");
     if (parts.size() != 3 && parts.size() != 4) return std::nullopt;
     double fields[4] = {0, 0, 0, 0};
     for (std::size_t i = 0; i < parts.size(); ++i) {

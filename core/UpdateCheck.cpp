@@ -4,24 +4,13 @@
 #include <charconv>
 #include <nlohmann/json.hpp>
 
+#include "core/TextPieces.h"
+
 namespace corvane::UpdateCheck {
 
 namespace {
 
 using nlohmann::json;
-
-// Pieces of `text` between `separator`s, empty ones dropped.
-std::vector<std::string_view> pieces(std::string_view text, char separator) {
-    std::vector<std::string_view> result;
-    std::size_t start = 0;
-    while (start <= text.size()) {
-        std::size_t end = text.find(separator, start);
-        if (end == std::string_view::npos) end = text.size();
-        if (end > start) result.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-    return result;
-}
 
 // A decimal integer with an optional "+", nothing else; 0 for anything that is not one.
 std::int64_t number(std::string_view text) {
@@ -77,10 +66,10 @@ Expected<ReleaseInfo, UpdateCheckError> parse(std::string_view data) {
 }
 
 std::vector<std::int64_t> components(std::string_view version) {
-    const auto parts = pieces(version, '-');
+    const auto parts = textPieces(version, "-");
     const std::string_view release = parts.empty() ? std::string_view() : parts.front();
     std::vector<std::int64_t> numbers;
-    for (std::string_view piece : pieces(release, '.')) numbers.push_back(number(piece));
+    for (std::string_view piece : textPieces(release, ".")) numbers.push_back(number(piece));
     if (numbers.size() < 3) numbers.resize(3, 0);
     return numbers;
 }
