@@ -5,6 +5,7 @@
 #include <cmath>
 #include <string>
 
+#include "PushDisplay/TextRun.h"
 #include "PushDisplay/Theme.h"
 
 namespace corvane::TracksScreen {
@@ -63,24 +64,13 @@ void drawHeader(Canvas& canvas, const TracksScreenModel& model) {
         canvas.text(model.positionText, {330, 0, 300, 18}, canvas.font(14, FontWeight::semibold, true), Theme::text,
                     TextAlign::center);
 
-    struct Item {
-        std::string_view text;
-        DisplayColor color;
-    };
-    Item items[4];
-    int count = 0;
+    ColoredText items[4];
+    std::size_t count = 0;
     if (!model.tempoText.empty()) items[count++] = {model.tempoText, Theme::textDim};
     if (model.cycle) items[count++] = {"⟲ CYCLE", Theme::accent};
     if (model.recording) items[count++] = {"● REC", Theme::record};
-    items[count++] = model.playing ? Item{"▶", Theme::ok} : Item{"■", Theme::textFaint};
-
-    // Right to left from the transport symbol, 12 pixels apart.
-    double right = 952;
-    for (int i = count - 1; i >= 0; --i) {
-        const double w = canvas.textWidth(items[i].text, bold);
-        canvas.text(items[i].text, {right - w, 1, w + 1, 16}, bold, items[i].color, TextAlign::left);
-        right -= w + 12;
-    }
+    items[count++] = model.playing ? ColoredText{"▶", Theme::ok} : ColoredText{"■", Theme::textFaint};
+    TextRun::drawRightAligned(canvas, std::span(items, count), 952, 1, 16, bold, 12);
 }
 
 void drawRuler(Canvas& canvas, const TracksScreenModel& model) {

@@ -140,7 +140,6 @@ private:
     // BridgeHost.cpp
     void handleHost(const HostResult& result, const Bytes& raw);
     void setCubaseConnected(bool connected);
-    void cubaseLost();
     void startWatchdog();
     void watchdogTick();
     void publishStatus();

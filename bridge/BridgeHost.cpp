@@ -86,7 +86,7 @@ void Bridge::handleHost(const HostResult& result, const Bytes& raw) {
                    },
                    [&](const HostMessage::Goodbye&) {
                        log_.info([] { return "Cubase script said goodbye"; });
-                       if (cubaseConnected_) cubaseLost();
+                       setCubaseConnected(false);
                    },
                    [&](const auto&) {
                        if (!state_.apply(message)) return;
@@ -112,15 +112,6 @@ void Bridge::setCubaseConnected(bool connected) {
     publishStatus();
 }
 
-// Goodbye or silence: unlike setCubaseConnected(false), `connectedAt` stays.
-void Bridge::cubaseLost() {
-    cubaseConnected_ = false;
-    log_.info([] { return "Cubase disconnected"; });
-    scheduler_->invalidate();
-    updateLEDs();
-    publishStatus();
-}
-
 void Bridge::startWatchdog() {
     using namespace std::chrono_literals;
     watchdog_ = MainQueue::scheduleRepeating(1s, 250ms, [weak = weak_from_this()] {
@@ -131,7 +122,7 @@ void Bridge::startWatchdog() {
 void Bridge::watchdogTick() {
     if (cubaseConnected_ && now() - lastHeartbeat_ > options_.heartbeatTimeout) {
         log_.warning([] { return "Cubase heartbeat lost"; });
-        cubaseLost();
+        setCubaseConnected(false);
     }
     // The diagnostics tab shows ages and counters: once a second is enough.
     if (local_.setup.showsDiagnostics()) scheduler_->invalidate();
