@@ -47,11 +47,7 @@ std::string paletteLine(const PushSysEx::PaletteEntry& entry) {
 }
 
 Bytes paletteQuery(std::uint8_t index) {
-    Bytes bytes(PushSysEx::header.begin(), PushSysEx::header.end());
-    bytes.push_back(PushSysEx::getPaletteEntry);
-    bytes.push_back(index);
-    bytes.push_back(PushSysEx::end);
-    return bytes;
+    return PushSysEx::message(Bytes{PushSysEx::getPaletteEntry, index});
 }
 
 // What the monitor prints before a message's description: its bytes in 12 columns.
