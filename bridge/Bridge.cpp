@@ -270,9 +270,10 @@ void Bridge::handleFromCubase(const MIDIMessage& message) {
     if (message.is<MIDIMessage::Other>()) return;
     if (const auto* sysex = message.as<MIDIMessage::Sysex>()) {
         if (!BridgeCodec::isOurs(sysex->bytes)) return;
-        onMain([result = BridgeCodec::decodeHostMessage(sysex->bytes), raw = sysex->bytes](Bridge& self) {
-            self.handleHost(result, raw);
-        });
+        HostResult result = BridgeCodec::decodeHostMessage(sysex->bytes);
+        // Only a frame that did not decode is logged as it came.
+        Bytes raw = result ? Bytes() : sysex->bytes;
+        onMain([result = std::move(result), raw = std::move(raw)](Bridge& self) { self.handleHost(result, raw); });
         return;
     }
     // A channel message that comes while the ports are still being made has nowhere to go.
