@@ -4,41 +4,37 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <span>
 #include <string>
 
 #include "core/BridgeCodec.h"
 #include "core/Overloaded.h"
 #include "core/UTF8.h"
+#include "fuzz/Check.h"
 
 using namespace corvane;
 
 namespace {
 
-void require(bool holds) {
-    if (!holds) std::abort();
-}
-
 void checkFrame(const Bytes& frame) {
-    require(BridgeCodec::isOurs(frame) && frame.size() >= 7 && frame.back() == 0xF7);
-    for (std::size_t i = 4; i + 1 < frame.size(); ++i) require(frame[i] < 0x80);
+    check(BridgeCodec::isOurs(frame) && frame.size() >= 7 && frame.back() == 0xF7);
+    for (std::size_t i = 4; i + 1 < frame.size(); ++i) check(frame[i] < 0x80);
 }
 
 // A decoded string is valid UTF-8; one that fits the limit comes back whole, a longer one as a
 // prefix of itself.
 void checkString(const std::string& sent, const std::string& back) {
-    require(isValidUTF8(sent));
+    check(isValidUTF8(sent));
     if (sent.size() <= BridgeCodec::maxStringBytes) {
-        require(back == sent);
+        check(back == sent);
     } else {
-        require(back.size() <= BridgeCodec::maxStringBytes && sent.compare(0, back.size(), back) == 0);
+        check(back.size() <= BridgeCodec::maxStringBytes && sent.compare(0, back.size(), back) == 0);
     }
 }
 
 void checkRefusal(std::span<const std::uint8_t> bytes, const ProtocolError& error) {
-    require(error.is<ProtocolError::NotOurs>() == !(BridgeCodec::isOurs(bytes) && bytes.back() == 0xF7));
-    require(!error.description().empty());
+    check(error.is<ProtocolError::NotOurs>() == !(BridgeCodec::isOurs(bytes) && bytes.back() == 0xF7));
+    check(!error.description().empty());
 }
 
 void checkHost(std::span<const std::uint8_t> bytes) {
@@ -48,24 +44,24 @@ void checkHost(std::span<const std::uint8_t> bytes) {
     const Bytes frame = BridgeCodec::encode(m);
     checkFrame(frame);
     const auto again = BridgeCodec::decodeHostMessage(frame);
-    require(again.has_value());
+    check(again.has_value());
     using M = HostMessage;
     std::visit(Overloaded{
                    [&](const M::Hello& h) { checkString(h.scriptVersion, again->as<M::Hello>()->scriptVersion); },
                    [&](const M::SetString& s) {
-                       require(again->as<M::SetString>()->key == s.key);
+                       check(again->as<M::SetString>()->key == s.key);
                        checkString(s.text, again->as<M::SetString>()->text);
                    },
                    [&](const M::Log& l) {
-                       require(again->as<M::Log>()->level == (l.level & 0x7F));
+                       check(again->as<M::Log>()->level == (l.level & 0x7F));
                        checkString(l.text, again->as<M::Log>()->text);
                    },
-                   [&](const M::ClearObject& c) { require(*again == M::clearObject(c.object & 0x7F)); },
+                   [&](const M::ClearObject& c) { check(*again == M::clearObject(c.object & 0x7F)); },
                    [&](const M::SetNumber& n) {
-                       require(n.value >= 0 && n.value <= 16383);
-                       require(*again == m);
+                       check(n.value >= 0 && n.value <= 16383);
+                       check(*again == m);
                    },
-                   [&](const auto&) { require(*again == m); },
+                   [&](const auto&) { check(*again == m); },
                },
                m.value);
 }
@@ -76,13 +72,13 @@ void checkBridge(std::span<const std::uint8_t> bytes) {
     const Bytes frame = BridgeCodec::encode(*decoded);
     checkFrame(frame);
     const auto again = BridgeCodec::decodeBridgeMessage(frame);
-    require(again.has_value());
+    check(again.has_value());
     if (const auto* hello = decoded->as<BridgeMessage::BridgeHello>()) {
         const auto* back = again->as<BridgeMessage::BridgeHello>();
-        require(back && back->pushConnected == hello->pushConnected);
+        check(back && back->pushConnected == hello->pushConnected);
         checkString(hello->bridgeVersion, back->bridgeVersion);
     } else {
-        require(*again == *decoded);
+        check(*again == *decoded);
     }
 }
 

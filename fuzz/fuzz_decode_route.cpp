@@ -4,18 +4,14 @@
 #include "core/MIDIStreamParser.h"
 #include "core/PushInputDecoder.h"
 #include "core/Router.h"
+#include "fuzz/Check.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 
 namespace {
 
 using namespace corvane;
-
-void check(bool condition) {
-    if (!condition) std::abort();
-}
 
 void decodeAndRoute(const MIDIMessage& message) {
     const PushInput input = PushInputDecoder::decode(message);

@@ -4,18 +4,14 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <vector>
 
 #include "core/MIDIStreamParser.h"
+#include "fuzz/Check.h"
 
 using namespace corvane;
 
 namespace {
-
-void require(bool holds) {
-    if (!holds) std::abort();
-}
 
 // The parsing rules read literally, one byte at a time, without any of the parser's shortcuts.
 std::vector<MIDIMessage> reference(const std::uint8_t* data, std::size_t size, std::int64_t maxSysexLength) {
@@ -88,24 +84,24 @@ std::vector<MIDIMessage> reference(const std::uint8_t* data, std::size_t size, s
 void checkShape(const MIDIMessage& m, std::int64_t maxSysexLength) {
     if (const auto* s = m.as<MIDIMessage::Sysex>()) {
         const auto cap = static_cast<std::size_t>(maxSysexLength < 1 ? 1 : maxSysexLength) + 1;
-        require(s->bytes.size() >= 2 && s->bytes.size() <= cap);
-        require(s->bytes.front() == 0xF0 && s->bytes.back() == 0xF7);
-        for (std::size_t i = 1; i + 1 < s->bytes.size(); ++i) require(s->bytes[i] < 0x80);
+        check(s->bytes.size() >= 2 && s->bytes.size() <= cap);
+        check(s->bytes.front() == 0xF0 && s->bytes.back() == 0xF7);
+        for (std::size_t i = 1; i + 1 < s->bytes.size(); ++i) check(s->bytes[i] < 0x80);
     } else if (const auto* o = m.as<MIDIMessage::Other>()) {
-        require(!o->bytes.empty() && o->bytes.size() <= 3 && o->bytes[0] >= 0xF1 && o->bytes[0] != 0xF4 &&
+        check(!o->bytes.empty() && o->bytes.size() <= 3 && o->bytes[0] >= 0xF1 && o->bytes[0] != 0xF4 &&
                 o->bytes[0] != 0xF5);
     } else if (const auto* p = m.as<MIDIMessage::PitchBend>()) {
-        require(p->channel < 16 && p->value < 16384);
+        check(p->channel < 16 && p->value < 16384);
     }
     const Bytes bytes = m.bytes();
     if (!m.is<MIDIMessage::Sysex>()) {
-        for (std::size_t i = 1; i < bytes.size(); ++i) require(bytes[i] < 0x80);
+        for (std::size_t i = 1; i < bytes.size(); ++i) check(bytes[i] < 0x80);
     }
 
     MIDIStreamParser fresh(maxSysexLength);
     std::vector<MIDIMessage> again;
     fresh.feed(bytes, [&](const MIDIMessage& back) { again.push_back(back); });
-    require(again.size() == 1 && again[0] == m);
+    check(again.size() == 1 && again[0] == m);
 }
 
 }  // namespace
@@ -129,13 +125,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::size_t chunk = (seed >> 16) % 9;  // empty packets too
         if (chunk > size - at) chunk = size - at;
         many.feed(data + at, chunk, [&](const MIDIMessage& m) { split.push_back(m); });
-        require(many.sysex().size() <= static_cast<std::size_t>(maxSysexLength < 1 ? 1 : maxSysexLength));
+        check(many.sysex().size() <= static_cast<std::size_t>(maxSysexLength < 1 ? 1 : maxSysexLength));
         at += chunk;
     }
 
-    require(whole == split);
-    require(whole == reference(data, size, maxSysexLength));
-    require(one.status() == many.status() && one.inSysex() == many.inSysex() && one.sysex() == many.sysex());
+    check(whole == split);
+    check(whole == reference(data, size, maxSysexLength));
+    check(one.status() == many.status() && one.inSysex() == many.inSysex() && one.sysex() == many.sysex());
     for (const auto& m : whole) checkShape(m, maxSysexLength);
     return 0;
 }

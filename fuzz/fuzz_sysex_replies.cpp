@@ -3,11 +3,11 @@
 // seven-bit data.
 
 #include "core/PushSysEx.h"
+#include "fuzz/Check.h"
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <span>
 #include <vector>
@@ -15,10 +15,6 @@
 namespace {
 
 using namespace corvane;
-
-void check(bool condition) {
-    if (!condition) std::abort();
-}
 
 void checkReplies(std::span<const std::uint8_t> body) {
     if (const auto reply = PushSysEx::reply(body)) {

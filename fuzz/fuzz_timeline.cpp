@@ -1,23 +1,15 @@
 // Reads the input as a time display text and checks what any position must satisfy.
 
 #include "core/TimelinePosition.h"
+#include "fuzz/Check.h"
 
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 
-namespace {
-
 using namespace corvane;
-
-void check(bool condition) {
-    if (!condition) std::abort();
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);

@@ -3,21 +3,13 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <span>
 #include <string_view>
 
 #include "core/UpdateCheck.h"
-
-namespace {
+#include "fuzz/Check.h"
 
 using namespace corvane;
-
-void check(bool condition) {
-    if (!condition) std::abort();
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::span<const std::uint8_t> bytes(data, size);

@@ -27,23 +27,22 @@ AlsaEventEncoder::~AlsaEventEncoder() { snd_midi_event_free(parser_); }
 
 void AlsaEventEncoder::encode(std::span<const std::uint8_t> bytes,
                               const std::function<void(snd_seq_event_t&)>& emit) {
-    std::vector<std::uint8_t> raw;      // bytes to send as they are
-    std::vector<std::uint8_t> pending;  // bytes of the message the parser is building
-    std::uint8_t running = 0;           // channel status that following data bytes continue
+    pending_.clear();
+    std::uint8_t running = 0;  // channel status that following data bytes continue
 
     auto emitRaw = [&](std::span<const std::uint8_t> run) {
         for (std::size_t start = 0; start < run.size(); start += AlsaEventEncoder::largestEvent) {
             auto piece = run.subspan(start, std::min(AlsaEventEncoder::largestEvent, run.size() - start));
-            raw.assign(piece.begin(), piece.end());
+            raw_.assign(piece.begin(), piece.end());
             snd_seq_event_t event;
             snd_seq_ev_clear(&event);
-            snd_seq_ev_set_sysex(&event, raw.size(), raw.data());
+            snd_seq_ev_set_sysex(&event, raw_.size(), raw_.data());
             emit(event);
         }
     };
     auto flushPending = [&] {
-        emitRaw(pending);
-        pending.clear();
+        emitRaw(pending_);
+        pending_.clear();
         snd_midi_event_reset_encode(parser_);
     };
 
@@ -51,7 +50,7 @@ void AlsaEventEncoder::encode(std::span<const std::uint8_t> bytes,
     std::size_t i = 0;
     while (i < bytes.size()) {
         std::uint8_t b = bytes[i];
-        if (b == sysexStart || b == sysexEnd || (!isStatus(b) && running == 0 && pending.empty())) {
+        if (b == sysexStart || b == sysexEnd || (!isStatus(b) && running == 0 && pending_.empty())) {
             // A system-exclusive message or piece, or data with no status before it.
             flushPending();
             std::size_t end = i + 1;
@@ -68,7 +67,7 @@ void AlsaEventEncoder::encode(std::span<const std::uint8_t> bytes,
                 flushPending();
                 running = b < sysexStart ? b : 0;
             }
-            pending.push_back(b);
+            pending_.push_back(b);
         }
         snd_seq_event_t event;
         snd_seq_ev_clear(&event);
@@ -81,7 +80,7 @@ void AlsaEventEncoder::encode(std::span<const std::uint8_t> bytes,
                     flushPending();
                 }
             } else {
-                if (!realTime) pending.clear();
+                if (!realTime) pending_.clear();
                 emit(event);
             }
         }

@@ -30,6 +30,9 @@ public:
 
 private:
     snd_midi_event_t* parser_ = nullptr;
+    // Kept between calls: a send does not allocate them anew.
+    std::vector<std::uint8_t> raw_;      // bytes to send as they are
+    std::vector<std::uint8_t> pending_;  // bytes of the message the parser is building
 };
 
 class AlsaEventDecoder {

@@ -86,14 +86,19 @@ void MIDIDevicePort::refresh() {
 
 void MIDIDevicePort::send(std::span<const std::uint8_t> bytes) {
     if (bytes.empty()) return;
-    std::optional<MIDIEndpointInfo> bound = destination();
+    // Only the reference: copying the whole endpoint would copy its name for every message.
+    std::optional<MIDIRef> bound;
+    {
+        std::lock_guard guard(lock_);
+        if (destination_) bound = destination_->ref;
+    }
     if (!bound) {
         Log::shared().midi(
             [&] { return "→ " + destinationName_ + " dropped (port not connected): " + hexPrefix(bytes); });
         return;
     }
     Log::shared().midi([&] { return "→ " + destinationName_ + ": " + hexPrefix(bytes); });
-    client_->backend().send(outputPort_, bound->ref, bytes);
+    client_->backend().send(outputPort_, *bound, bytes);
 }
 
 bool MIDIDevicePort::isConnected() const {
