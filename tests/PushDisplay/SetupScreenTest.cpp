@@ -4,24 +4,15 @@
 #include <vector>
 
 #include "PushDisplay/SetupScreen.h"
+#include "tests/PushDisplay/LabelParts.h"
 #include "tests/PushDisplay/ScreenPicture.h"
 
 namespace corvane {
 namespace {
 
 using testing::Picture;
-
-std::vector<std::string> texts(const std::vector<ButtonLabel>& labels) {
-    std::vector<std::string> result;
-    for (const auto& label : labels) result.push_back(label.text);
-    return result;
-}
-
-std::vector<bool> lit(const std::vector<ButtonLabel>& labels) {
-    std::vector<bool> result;
-    for (const auto& label : labels) result.push_back(label.active);
-    return result;
-}
+using testing::lit;
+using testing::texts;
 
 TEST(SetupLabelsTest, TabsAboveAndTheOpenTabsChoicesBelow) {
     SetupState setup;
