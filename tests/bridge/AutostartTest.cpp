@@ -3,10 +3,10 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 
 #include "bridge/Autostart.h"
+#include "tests/bridge/ReadFile.h"
 
 namespace corvane {
 namespace {
@@ -22,13 +22,6 @@ protected:
     }
     void TearDown() override { fs::remove_all(root); }
 
-    static std::string read(const fs::path& path) {
-        std::ifstream file(path);
-        std::stringstream text;
-        text << file.rdbuf();
-        return text.str();
-    }
-
     fs::path root;
 };
 
@@ -39,7 +32,7 @@ TEST_F(AutostartTest, WritesAndRemovesTheEntryInTheConfigFolder) {
 
     autostart.setEnabled(true);
     EXPECT_TRUE(autostart.enabled());
-    EXPECT_EQ(read(autostart.entryPath()),
+    EXPECT_EQ(readFile(autostart.entryPath()),
               "[Desktop Entry]\nType=Application\nName=Corvane\n"
               "Comment=Ableton Push 3 as the control surface of Cubase\n"
               "Exec=/opt/corvane/bin/corvane-bridge\nTerminal=false\nX-GNOME-Autostart-enabled=true\n");

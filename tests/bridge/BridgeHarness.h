@@ -7,9 +7,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -18,6 +16,7 @@
 #include "core/Log.h"
 #include "platform/MainQueue.h"
 #include "platform/UserDefaults.h"
+#include "tests/bridge/ReadFile.h"
 #include "tests/support/SimulatedCubaseScript.h"
 #include "tests/support/SimulatedMIDISystem.h"
 #include "tests/support/SimulatedPush3.h"
@@ -60,10 +59,7 @@ protected:
     // The log so far.
     std::string logText() {
         log->flush();
-        std::ifstream file(root / "logs" / "bridge.log");
-        std::stringstream text;
-        text << file.rdbuf();
-        return text.str();
+        return readFile(root / "logs" / "bridge.log");
     }
 
     bool logged(const std::string& text) { return logText().find(text) != std::string::npos; }

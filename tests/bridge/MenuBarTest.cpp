@@ -4,13 +4,13 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "bridge/MenuBar.h"
 #include "core/Links.h"
 #include "platform/MemorySettingsStore.h"
+#include "tests/bridge/ReadFile.h"
 
 namespace corvane {
 namespace {
@@ -114,10 +114,7 @@ protected:
 
     std::string logText() {
         log->flush();
-        std::ifstream file(root / "logs" / "bridge.log");
-        std::stringstream text;
-        text << file.rdbuf();
-        return text.str();
+        return readFile(root / "logs" / "bridge.log");
     }
 
     fs::path root;

@@ -5,11 +5,10 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "hardware/AlsaMIDIBackend.h"
+#include "tests/bridge/ReadFile.h"
 
 namespace corvane {
 namespace {
@@ -21,13 +20,6 @@ struct Outcome {
     std::string out;
     std::string err;
 };
-
-std::string slurp(const fs::path& path) {
-    std::ifstream file(path);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
 
 class ProgramTest : public ::testing::Test {
 protected:
@@ -55,7 +47,7 @@ protected:
         while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) outcome.out.append(buffer, n);
         const int status = ::pclose(pipe);
         outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        outcome.err = slurp(errors);
+        outcome.err = readFile(errors);
         return outcome;
     }
 
@@ -98,7 +90,7 @@ TEST_F(ProgramTest, WithoutASequencerTheStartFailsCleanlyWithOne) {
     EXPECT_NE(outcome.err.find(" ERROR could not start: MIDIClientCreate failed"), std::string::npos)
         << outcome.err;
     // The same line reached the log file before the process left.
-    EXPECT_NE(slurp(home / "state" / "corvane" / "bridge.log").find(" ERROR could not start: "), std::string::npos);
+    EXPECT_NE(readFile(home / "state" / "corvane" / "bridge.log").find(" ERROR could not start: "), std::string::npos);
 }
 
 TEST_F(ProgramTest, QuietKeepsTheFailureOutOfStandardErrorButInTheLog) {
@@ -106,7 +98,7 @@ TEST_F(ProgramTest, QuietKeepsTheFailureOutOfStandardErrorButInTheLog) {
     const Outcome outcome = run("--quiet");
     EXPECT_EQ(outcome.status, 1);
     EXPECT_EQ(outcome.err, "");
-    const std::string log = slurp(home / "state" / "corvane" / "bridge.log");
+    const std::string log = readFile(home / "state" / "corvane" / "bridge.log");
     EXPECT_NE(log.find(" INFO no tray menu: no display (neither DISPLAY nor WAYLAND_DISPLAY is set); "
                        "running as with --no-menu-bar"),
               std::string::npos)
