@@ -56,6 +56,14 @@ void CommandRun::after(double seconds, std::function<void()> work) {
         MainQueue::asyncAfter(scaled(seconds, environment_.timeScale), guarded(std::move(work))));
 }
 
+void CommandRun::timeOut(double seconds, std::function<std::string()> report) {
+    // Deferred work runs only while the command does, so the run is still there.
+    after(seconds, [this, report = std::move(report)] {
+        print(report());
+        finish(1);
+    });
+}
+
 void CommandRun::every(double seconds, std::function<void()> work) {
     if (finished_) return;
     timers_.push_back(MainQueue::scheduleRepeating(scaled(seconds, environment_.timeScale),

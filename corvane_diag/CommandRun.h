@@ -50,6 +50,9 @@ public:
 
     // `seconds` from now (times the environment's time scale), on the main queue.
     void after(double seconds, std::function<void()> work);
+    // A question left unanswered: after `seconds`, prints the line `report` gives then and ends the
+    // command with 1.
+    void timeOut(double seconds, std::function<std::string()> report);
     // Every `seconds`, the first firing one interval from now.
     void every(double seconds, std::function<void()> work);
     // Ctrl-C calls `handler` on the main queue from now on.

@@ -92,10 +92,7 @@ int identityCommand(DiagEnvironment& environment) {
                                       }));
     if (!port) return run->status();
     port->send(identityRequest);
-    run->after(2.0, [&run = *run] {
-        run.print("no identity reply within 2 s");
-        run.finish(1);
-    });
+    run->timeOut(2.0, [] { return "no identity reply within 2 s"; });
     return run->wait();
 }
 
@@ -115,10 +112,9 @@ int paletteCommand(DiagEnvironment& environment, const std::vector<int>& indices
         },
         [&] { run->finish(0); });
     if (!engine) return run->status();
-    run->after(3.0, [&] {
-        run->print("timed out after " + std::to_string(printed) + " of " + std::to_string(indices.size()) +
-                   " entries");
-        run->finish(1);
+    run->timeOut(3.0, [&] {
+        return "timed out after " + std::to_string(printed) + " of " + std::to_string(indices.size()) +
+               " entries";
     });
     return run->wait();
 }
@@ -135,10 +131,7 @@ int aftertouchCommand(DiagEnvironment& environment) {
         },
         [&] { run->finish(0); });
     if (!engine) return run->status();
-    run->after(2.0, [&] {
-        run->print("no reply within 2 s");
-        run->finish(1);
-    });
+    run->timeOut(2.0, [] { return "no reply within 2 s"; });
     return run->wait();
 }
 
@@ -179,10 +172,7 @@ int paletteTestCommand(DiagEnvironment& environment, std::uint8_t index) {
                                  handle));
     if (!port) return run->status();
     port->send(paletteQuery(index));
-    run->after(3.0, [&] {
-        run->print("timed out (" + std::to_string(received.size()) + " replies)");
-        run->finish(1);
-    });
+    run->timeOut(3.0, [&] { return "timed out (" + std::to_string(received.size()) + " replies)"; });
     return run->wait();
 }
 

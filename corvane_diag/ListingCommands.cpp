@@ -9,14 +9,9 @@ namespace corvane {
 namespace {
 
 using TextFormat::hex;
+using TextFormat::join;
 
 std::string decimal(std::int64_t value) { return std::to_string(value); }
-
-std::string join(const std::vector<std::string>& items, const std::string& separator) {
-    std::string text;
-    for (std::size_t i = 0; i < items.size(); ++i) text += (i > 0 ? separator : "") + items[i];
-    return text;
-}
 
 std::string interfaceLine(const USBInterfaceRecord& interface) {
     std::vector<std::string> items;

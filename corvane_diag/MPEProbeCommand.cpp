@@ -20,6 +20,8 @@ namespace corvane {
 
 namespace {
 
+using TextFormat::join;
+
 constexpr std::uint8_t mpeMode = 2;
 constexpr std::size_t noteOrderLimit = 32;
 constexpr std::uint8_t slideController = 74;
@@ -47,12 +49,6 @@ struct ChannelStats {
     std::uint16_t bendLow = 8192;
     std::uint16_t bendHigh = 8192;
 };
-
-std::string join(const std::vector<std::string>& items, const std::string& separator) {
-    std::string text;
-    for (std::size_t i = 0; i < items.size(); ++i) text += (i > 0 ? separator : "") + items[i];
-    return text;
-}
 
 double semitones(int rawOffset) { return static_cast<double>(rawOffset) / 8192 * 48; }
 

@@ -246,9 +246,8 @@ private:
         phase_ = Phase::verifying;
         next_ = 0;
         sendBody(*port_, entryQuery(0));
-        run_.after(3.0, [this] {
-            run_.print("Couldn't read the curve back to confirm; run: corvane-diag velocity-restore");
-            run_.finish(1);
+        run_.timeOut(3.0, [] {
+            return "Couldn't read the curve back to confirm; run: corvane-diag velocity-restore";
         });
     }
 
@@ -360,10 +359,7 @@ int velocityRestoreCommand(DiagEnvironment& environment) {
         },
         bodies(curveChunks(values)));
     if (!engine) return run->status();
-    run->after(4.0, [&] {
-        run->print("timed out reading the curve back");
-        run->finish(1);
-    });
+    run->timeOut(4.0, [] { return "timed out reading the curve back"; });
     return run->wait();
 }
 

@@ -52,4 +52,10 @@ std::string hexByte(int value) {
     return text;
 }
 
+std::string join(const std::vector<std::string>& items, const std::string& separator) {
+    std::string text;
+    for (std::size_t i = 0; i < items.size(); ++i) text += (i > 0 ? separator : "") + items[i];
+    return text;
+}
+
 }  // namespace corvane::TextFormat

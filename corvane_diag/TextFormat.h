@@ -1,9 +1,10 @@
 #pragma once
-// Number formatting for printed lines, never through the locale.
+// Number formatting for printed lines, never through the locale, and the joining of their pieces.
 
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace corvane::TextFormat {
 
@@ -20,5 +21,7 @@ std::string hex(std::int64_t value);
 std::string rightAligned(std::int64_t value, int width);
 // At least two upper-case hexadecimal digits ("%02X").
 std::string hexByte(int value);
+// The items with `separator` between each two.
+std::string join(const std::vector<std::string>& items, const std::string& separator);
 
 }  // namespace corvane::TextFormat

@@ -13,6 +13,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <system_error>
@@ -515,7 +516,7 @@ void AlsaMIDIBackend::State::sendEvents(MIDIRef from, std::optional<MIDIRef> to,
     if (!owner) return;
     int failure = 0;
     std::lock_guard sending(sendLock);
-    encoder.encode(bytes, [&](snd_seq_event_t& event) {
+    auto output = [&](snd_seq_event_t& event) {
         snd_seq_ev_set_source(&event, portOf(from));
         if (to) {
             snd_seq_ev_set_dest(&event, clientOf(*to), portOf(*to));
@@ -526,7 +527,9 @@ void AlsaMIDIBackend::State::sendEvents(MIDIRef from, std::optional<MIDIRef> to,
         if (int result = snd_seq_event_output_direct(owner->seq.get(), &event); result < 0 && failure == 0) {
             failure = result;
         }
-    });
+    };
+    // By reference: a std::function holding the whole closure would allocate for every send.
+    encoder.encode(bytes, std::ref(output));
     if (failure == -EAGAIN || failure == -ENOMEM) {
         // A receiving program's input pool was full: the sequencer drops the event, and the
         // receiver loses what it had queued too. Only a reader that falls far behind gets here.

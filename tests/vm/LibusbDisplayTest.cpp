@@ -14,8 +14,7 @@
 #include "hardware/USBDisplayError.h"
 #include "hardware/USBDisplayMonitor.h"
 #include "platform/MainQueue.h"
-#include "tests/vm/DisplayGadget.h"
-#include "tests/vm/RealKernel.h"
+#include "tests/vm/GadgetTest.h"
 
 namespace corvane::vm {
 namespace {
@@ -33,14 +32,11 @@ PushFrame patterned(unsigned seed) {
     return frame;
 }
 
-// The gadget is bound and visible to libusb before the code under test starts looking.
-class RealUSB : public ::testing::Test {
+class RealUSB : public GadgetTest {
 protected:
     void SetUp() override {
-        CORVANE_REQUIRE(gadgetMissing());
-        gadget = std::make_unique<DisplayGadget>();
-        ASSERT_TRUE(gadget->waitUntilEnabled()) << "the host never configured the gadget";
-        ASSERT_TRUE(gadget->waitUntilVisible()) << "libusb never listed the gadget";
+        GadgetTest::SetUp();
+        if (HasFatalFailure() || IsSkipped()) return;
         ASSERT_EQ(gadget->readAddress(), DisplayFormat::displayEndpoint);
     }
 
@@ -49,8 +45,6 @@ protected:
         EXPECT_EQ(gadget->take(header.size()), header);
         EXPECT_TRUE(gadget->take(frame.bytes.size()) == frame.bytes) << "the pixel block arrived changed";
     }
-
-    std::unique_ptr<DisplayGadget> gadget;
 };
 
 using RealUSBDisplay = RealUSB;

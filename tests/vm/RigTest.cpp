@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "tests/vm/DisplayGadget.h"
+#include "tests/vm/GadgetTest.h"
 #include "tests/vm/RealKernel.h"
 #include "tests/vm/SequencerPeer.h"
 
@@ -118,13 +119,11 @@ std::vector<std::uint8_t> block(std::uint8_t seed) {
     return bytes;
 }
 
-class RigGadget : public ::testing::Test {
+class RigGadget : public GadgetTest {
 protected:
     void SetUp() override {
-        CORVANE_REQUIRE(gadgetMissing());
-        gadget = std::make_unique<DisplayGadget>();
-        ASSERT_TRUE(gadget->waitUntilEnabled()) << "the host never configured the gadget";
-        ASSERT_TRUE(gadget->waitUntilVisible()) << "libusb never listed the gadget";
+        GadgetTest::SetUp();
+        if (HasFatalFailure() || IsSkipped()) return;
         // Started only now: a context started before the gadget might not have taken in its
         // arrival yet, and would report it to a hot-plug callback later.
         usb.emplace();
@@ -132,7 +131,6 @@ protected:
     }
 
     std::optional<LibusbContext> usb;
-    std::unique_ptr<DisplayGadget> gadget;
 };
 
 TEST_F(RigGadget, HostSeesAVendorInterfaceZeroWithBulkOutEndpoint01) {
