@@ -1,6 +1,7 @@
 #include "bridge/MenuBarApp.h"
 
 #include <exception>
+#include <string>
 
 #include "bridge/Bridge.h"
 #include "bridge/MenuBar.h"
@@ -31,7 +32,11 @@ void runWithout(Log& log, const std::string& why) {
 
 }  // namespace
 
-std::optional<std::string> openDisplay() { return Tray::openDisplay(); }
+bool openDisplay(Log& log) {
+    const auto why = Tray::openDisplay();
+    if (why) runWithout(log, *why);
+    return !why;
+}
 
 void launch(std::shared_ptr<Bridge> bridge, std::shared_ptr<SettingsStore> defaults, Log& log) {
     Tray::whenHostAppears(

@@ -4,8 +4,6 @@
 
 #include <chrono>
 #include <memory>
-#include <optional>
-#include <string>
 
 #include "core/Log.h"
 #include "platform/SettingsStore.h"
@@ -19,8 +17,8 @@ namespace MenuBarApp {
 // How long a tray host may take to appear after the program starts.
 inline constexpr std::chrono::seconds hostGrace{10};
 
-// Initialises GTK; the reason when there is no display to use.
-std::optional<std::string> openDisplay();
+// Initialises GTK; false, with the reason logged, when there is no display to use.
+bool openDisplay(Log& log);
 
 // Shows the tray and starts the menu bar once a tray host is there; when none comes, logs why
 // and leaves the bridge running without it. `defaults` must be the store the bridge uses. The

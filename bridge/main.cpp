@@ -50,13 +50,7 @@ int main(int argc, char** argv) {
     if (run.verbose) log.setMinimumLevel(Log::Level::debug);
     if (run.logMIDI) log.setLogMIDI(true);
     if (run.quiet) log.setEchoToStderr(false);
-    bool menuBar = run.menuBar;
-    if (menuBar) {
-        if (const auto why = MenuBarApp::openDisplay()) {
-            log.info([&] { return "no tray menu: " + *why + "; running as with --no-menu-bar"; });
-            menuBar = false;
-        }
-    }
+    const bool menuBar = run.menuBar && MenuBarApp::openDisplay(log);
 
     std::shared_ptr<Bridge> bridge;
     BridgeEnvironment environment = BridgeEnvironment::system();
