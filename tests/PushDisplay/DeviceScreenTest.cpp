@@ -4,6 +4,7 @@
 
 #include "PushDisplay/DeviceScreen.h"
 #include "core/StateKeys.h"
+#include "tests/PushDisplay/HostPageTest.h"
 #include "tests/PushDisplay/ScreenPicture.h"
 
 namespace corvane {
@@ -12,24 +13,13 @@ namespace {
 using testing::Picture;
 namespace CF = StateKeys::ChannelField;
 
-class DeviceScreenTest : public ::testing::Test {
+class DeviceScreenTest : public testing::HostPageTest<DeviceScreen::draw> {
 protected:
-    Picture draw(std::span<const bool> touched = {}) {
-        canvas.clear(DisplayColor(255, 0, 255));
-        DeviceScreen::draw(canvas, state, touched);
-        return Picture(canvas);
-    }
-    void set(StateKey key, std::int64_t value) { state.set(key, StateValue::number(value)); }
-    void set(StateKey key, std::string value) { state.set(key, StateValue::string(std::move(value))); }
-
     // The title's and the subtitle's measured ink.
     testing::Box title(const Picture& picture) { return picture.ink({0, 20, 590, 42}); }
     testing::Box subtitle(const Picture& picture) { return picture.ink({596, 20, 364, 42}); }
     double titleWidth(const std::string& text) { return canvas.textWidth(text, canvas.font(24, FontWeight::bold)); }
     double subtitleWidth(const std::string& text) { return canvas.textWidth(text, canvas.font(13)); }
-
-    Canvas canvas;
-    RemoteState state;
 };
 
 TEST_F(DeviceScreenTest, UpperLabelsByDeviceMode) {

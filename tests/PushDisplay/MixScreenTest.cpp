@@ -4,6 +4,7 @@
 
 #include "PushDisplay/MixScreen.h"
 #include "core/StateKeys.h"
+#include "tests/PushDisplay/HostPageTest.h"
 #include "tests/PushDisplay/ScreenDemoState.h"
 #include "tests/PushDisplay/ScreenPicture.h"
 
@@ -15,15 +16,8 @@ using StateKeys::bankChannel;
 namespace CF = StateKeys::ChannelField;
 namespace PF = StateKeys::ParameterField;
 
-class MixScreenTest : public ::testing::Test {
+class MixScreenTest : public testing::HostPageTest<MixScreen::draw> {
 protected:
-    Picture draw(std::span<const bool> touched = {}) {
-        canvas.clear(DisplayColor(255, 0, 255));
-        MixScreen::draw(canvas, state, touched);
-        return Picture(canvas);
-    }
-    void set(StateKey key, std::int64_t value) { state.set(key, StateValue::number(value)); }
-    void set(StateKey key, std::string value) { state.set(key, StateValue::string(std::move(value))); }
     // A channel in column i whose slot holds a value.
     void channel(int i) {
         set(bankChannel(i, CF::exists), 1);
@@ -32,9 +26,6 @@ protected:
         set(StateKeys::parameter(i, PF::value), 16383 / 2);
     }
     static Rect column(int i, double top, double height) { return {i * 120.0, top, 120, height}; }
-
-    Canvas canvas;
-    RemoteState state;
 };
 
 TEST_F(MixScreenTest, EmptyStateDrawsTabsAndDividersOnly) {

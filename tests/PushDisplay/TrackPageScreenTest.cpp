@@ -4,6 +4,7 @@
 
 #include "PushDisplay/TrackPageScreen.h"
 #include "core/StateKeys.h"
+#include "tests/PushDisplay/HostPageTest.h"
 #include "tests/PushDisplay/ScreenPicture.h"
 
 namespace corvane {
@@ -13,18 +14,11 @@ using testing::Picture;
 namespace CF = StateKeys::ChannelField;
 namespace PF = StateKeys::ParameterField;
 
-class TrackPageScreenTest : public ::testing::Test {
+class TrackPageScreenTest : public testing::HostPageTest<TrackPageScreen::draw> {
 protected:
-    Picture draw(std::span<const bool> touched = {}) {
-        canvas.clear(DisplayColor(255, 0, 255));  // the page must cover all of it
-        TrackPageScreen::draw(canvas, state, touched);
-        return Picture(canvas);
-    }
     void setFlag(std::uint8_t field) { state.set(StateKeys::selectedTrack(field), StateValue::number(1)); }
     void setName(std::string name) { state.set(StateKeys::selectedTrack(CF::name), StateValue::string(name)); }
 
-    Canvas canvas;
-    RemoteState state;
     Font nameFont = canvas.font(26, FontWeight::bold);
 };
 
