@@ -103,10 +103,7 @@ void MenuBar::finishUpdateCheck(const UpdateResult& result, bool manual) {
     offer.onButton = [weak](std::size_t button) {
         auto self = weak.lock();
         if (!self || button != 0) return;
-        self->desktop_->open(std::string(Links::downloadMac), [weak](const std::string& why) {
-            if (auto self = weak.lock())
-                self->log_.warning([&] { return "could not open the download: " + why; });
-        });
+        self->open(std::string(Links::downloadMac), "the download");
     };
     desktop_->alert(std::move(offer));
 }
@@ -158,11 +155,7 @@ void MenuBar::openLogFolder() {
     }
     const std::string address(uri);
     g_free(uri);
-    const std::weak_ptr<MenuBar> weak = weak_from_this();
-    desktop_->open(address, [weak](const std::string& why) {
-        if (auto self = weak.lock())
-            self->log_.warning([&] { return "could not open the log folder: " + why; });
-    });
+    open(address, "the log folder");
 }
 
 void MenuBar::toggleStartAtLogin() {
@@ -184,10 +177,7 @@ void MenuBar::toggleAutoUpdateCheck() {
 
 void MenuBar::openManual() {
     if (!validURL(Links::manual)) return;
-    const std::weak_ptr<MenuBar> weak = weak_from_this();
-    desktop_->open(std::string(Links::manual), [weak](const std::string& why) {
-        if (auto self = weak.lock()) self->log_.warning([&] { return "could not open the manual: " + why; });
-    });
+    open(std::string(Links::manual), "the manual");
 }
 
 void MenuBar::emailSupport() {
@@ -206,6 +196,13 @@ void MenuBar::emailSupport() {
 void MenuBar::quit() {
     applicationWillTerminate();
     if (environment_.terminate) environment_.terminate();
+}
+
+void MenuBar::open(const std::string& uri, std::string what) {
+    const std::weak_ptr<MenuBar> weak = weak_from_this();
+    desktop_->open(uri, [weak, what = std::move(what)](const std::string& why) {
+        if (auto self = weak.lock()) self->log_.warning([&] { return "could not open " + what + ": " + why; });
+    });
 }
 
 void MenuBar::alert(std::string text, AlertStyle style) {

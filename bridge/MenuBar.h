@@ -97,6 +97,8 @@ public:
 
 private:
     MenuBar(MenuBarBridge bridge, Environment environment, std::shared_ptr<MenuBarDesktop> desktop);
+    // Opens `uri` on the desktop; a failure is only logged, as "could not open <what>: <why>".
+    void open(const std::string& uri, std::string what);
     void alert(std::string text, AlertStyle style);
 
     const MenuBarBridge bridge_;

@@ -26,12 +26,15 @@ template <class T>
 MIDIReceiveCallback receivePath(CommandRun& run, std::function<std::optional<T>(const MIDIMessage&)> pick,
                                 std::function<void(T)> handle) {
     auto parser = std::make_shared<MIDIStreamParser>(diagSysexLimit);
-    return [parser, post = run.poster(), pick = std::move(pick),
-            handle = std::move(handle)](std::span<const std::uint8_t> bytes) {
-        parser->feed(bytes, [&](const MIDIMessage& message) {
-            if (auto picked = pick(message)) post([handle, value = std::move(*picked)] { handle(value); });
-        });
-    };
+    // Shared, so that a message posts a pointer rather than a copy of the handler.
+    auto shared = std::make_shared<const std::function<void(T)>>(std::move(handle));
+    return
+        [parser, post = run.poster(), pick = std::move(pick), shared](std::span<const std::uint8_t> bytes) {
+            parser->feed(bytes, [&](const MIDIMessage& message) {
+                if (auto picked = pick(message))
+                    post([shared, value = std::move(*picked)] { (*shared)(value); });
+            });
+        };
 }
 
 // Every complete message except the raw `other` case.
