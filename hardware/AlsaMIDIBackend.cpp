@@ -135,6 +135,7 @@ struct AlsaMIDIBackend::State {
     std::mutex deliveryLock;  // held by the receive thread while it handles events
     std::mutex sendLock;      // serialises every send and guards the encoder
     AlsaEventEncoder encoder;
+    std::vector<std::uint8_t> received;  // the receive thread's decoding buffer, kept between events
 
     bool onReceiveThread() const {
         return thread.joinable() && std::this_thread::get_id() == thread.get_id();
@@ -267,7 +268,6 @@ void AlsaMIDIBackend::State::receiveLoop() {
 
 void AlsaMIDIBackend::State::drain(Client& client) {
     std::lock_guard delivering(deliveryLock);
-    std::vector<std::uint8_t> bytes;
     bool changed = false;
     snd_seq_t* seq = client.seq.get();
     // Poll said there is input, so this first read does not block; the rest come from the buffer.
@@ -286,7 +286,7 @@ void AlsaMIDIBackend::State::drain(Client& client) {
             }
             break;
         }
-        if (event != nullptr) handle(client, *event, bytes, changed);
+        if (event != nullptr) handle(client, *event, received, changed);
         if (client.disposed || snd_seq_event_input_pending(seq, 0) <= 0) break;
         result = snd_seq_event_input(seq, &event);
     }

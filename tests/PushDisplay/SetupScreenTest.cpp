@@ -6,6 +6,7 @@
 #include "PushDisplay/SetupScreen.h"
 #include "tests/PushDisplay/LabelParts.h"
 #include "tests/PushDisplay/ScreenPicture.h"
+#include "tests/PushDisplay/StatusDot.h"
 
 namespace corvane {
 namespace {
@@ -161,12 +162,7 @@ TEST_F(SetupScreenTest, DiagnosticsPageReadsTheStatus) {
     const Picture picture = draw("diagnostics");
     EXPECT_EQ(openTab(picture), 3);
 
-    const testing::Box dot = picture.ink({10, 30, 24, 20});
-    EXPECT_EQ(dot.minX, 16);
-    EXPECT_EQ(dot.maxX, 27);
-    EXPECT_EQ(dot.minY, 34);
-    EXPECT_EQ(dot.maxY, 45);
-    EXPECT_EQ(picture.strongest({10, 30, 24, 20}), Theme::error);
+    testing::expectDot(picture, {10, 30, 24, 20}, Theme::error, 16, 34);
     EXPECT_EQ(picture.count(Theme::ok), 0);
     EXPECT_NEAR(picture.ink({34, 26, 560, 28}).width(),
                 canvas.textWidth("Protocol mismatch", canvas.font(20, FontWeight::semibold)), 2);

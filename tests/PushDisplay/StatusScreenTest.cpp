@@ -4,12 +4,14 @@
 
 #include "PushDisplay/StatusScreen.h"
 #include "tests/PushDisplay/ScreenPicture.h"
+#include "tests/PushDisplay/StatusDot.h"
 
 namespace corvane {
 namespace {
 
 using testing::Box;
 using testing::Picture;
+using testing::expectDot;
 
 TEST(StatusModelTest, StatusTextColourAndInfoLine) {
     StatusModel model;
@@ -37,16 +39,6 @@ TEST(StatusModelTest, StatusTextColourAndInfoLine) {
     EXPECT_EQ(model.statusColor(), Theme::error);
     model.protocolProblem = "";
     EXPECT_EQ(model.statusColor(), Theme::error);
-}
-
-// A 12-pixel dot of that colour, antialiased at its edge.
-void expectDot(const Picture& picture, Rect area, DisplayColor color, int left, int top) {
-    const Box dot = picture.ink(area);
-    EXPECT_EQ(dot.minX, left);
-    EXPECT_EQ(dot.maxX, left + 11);
-    EXPECT_EQ(dot.minY, top);
-    EXPECT_EQ(dot.maxY, top + 11);
-    EXPECT_EQ(picture.strongest(area), color);
 }
 
 class StatusScreenTest : public ::testing::Test {
