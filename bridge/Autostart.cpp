@@ -1,14 +1,10 @@
 #include "bridge/Autostart.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <system_error>
 
+#include "platform/AtomicFile.h"
 #include "platform/XDGPaths.h"
 
 namespace corvane {
@@ -17,26 +13,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-[[noreturn]] void fail(const fs::path& path, int error) {
-    throw AutostartError(path.string() + ": " + std::strerror(error));
-}
-
 [[noreturn]] void fail(const std::error_code& error, const fs::path& path) {
     throw AutostartError(path.string() + ": " + error.message());
-}
-
-void writeAll(int fd, const std::string& text, const fs::path& path) {
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            const int error = errno;
-            ::close(fd);
-            fail(path, error);
-        }
-        done += static_cast<std::size_t>(n);
-    }
 }
 
 }  // namespace
@@ -73,23 +51,9 @@ void Autostart::setEnabled(bool on) const {
         if (error) fail(error, entry_);
         return;
     }
-    const fs::path folder = entry_.parent_path();
-    fs::create_directories(folder, error);
-    if (error) fail(error, folder);
-    const fs::path temporary = folder / (std::string(".") + fileName + ".tmp");
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) fail(temporary, errno);
-    writeAll(fd, entryText(program_), temporary);
-    if (::fsync(fd) != 0 || ::close(fd) != 0) {
-        const int failure = errno;
-        fs::remove(temporary, error);
-        fail(temporary, failure);
-    }
-    if (::rename(temporary.c_str(), entry_.c_str()) != 0) {
-        const int failure = errno;
-        fs::remove(temporary, error);
-        fail(entry_, failure);
-    }
+    const fs::perms readable = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                               fs::perms::others_read;
+    if (auto failure = replaceFile(entry_, entryText(program_), readable)) fail(failure->error, failure->path);
 }
 
 std::string Autostart::entryText(const fs::path& program) {

@@ -1,11 +1,6 @@
 #include "corvane_diag/SettingsCommands.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cmath>
-#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <system_error>
@@ -16,6 +11,7 @@
 #include "corvane_diag/CommandRun.h"
 #include "corvane_diag/PushPort.h"
 #include "corvane_diag/TextFormat.h"
+#include "platform/AtomicFile.h"
 
 namespace corvane {
 
@@ -101,49 +97,6 @@ std::string percent(int value, int full) {
     return std::to_string(std::lround(static_cast<double>(value) * 100 / full)) + " %";
 }
 
-// The text of a failed write, as the system describes it.
-std::string systemError(int error) { return std::generic_category().message(error); }
-
-// Writes the file whole or not at all: a temporary file beside it, synced, then renamed over it.
-// Creates the folder first. Gives the reason when it fails.
-std::optional<std::string> writeAtomically(const std::filesystem::path& path, const std::string& text) {
-    std::error_code folderError;
-    std::filesystem::create_directories(path.parent_path(), folderError);
-    if (folderError) return folderError.message();
-    const std::filesystem::path temporary = path.string() + ".tmp";
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return systemError(errno);
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            const int error = n < 0 ? errno : EIO;
-            ::close(fd);
-            ::unlink(temporary.c_str());
-            return systemError(error);
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    if (::fsync(fd) != 0) {
-        const int error = errno;
-        ::close(fd);
-        ::unlink(temporary.c_str());
-        return systemError(error);
-    }
-    if (::close(fd) != 0) {
-        const int error = errno;
-        ::unlink(temporary.c_str());
-        return systemError(error);
-    }
-    if (::rename(temporary.c_str(), path.c_str()) != 0) {
-        const int error = errno;
-        ::unlink(temporary.c_str());
-        return systemError(error);
-    }
-    return std::nullopt;
-}
-
 std::optional<std::string> readFile(const std::filesystem::path& path) {
     std::ifstream file(path, std::ios::binary);
     if (!file) return std::nullopt;
@@ -221,8 +174,12 @@ private:
     }
 
     void curveRead() {
-        if (auto error = writeAtomically(backup_, VelocityCurve::backupText(yours_))) {
-            run_.print("Couldn't save your curve (" + *error + "); nothing was changed.");
+        const std::filesystem::perms readable = std::filesystem::perms::owner_read |
+                                                std::filesystem::perms::owner_write |
+                                                std::filesystem::perms::group_read |
+                                                std::filesystem::perms::others_read;
+        if (auto failure = replaceFile(backup_, VelocityCurve::backupText(yours_), readable)) {
+            run_.print("Couldn't save your curve (" + failure->error.message() + "); nothing was changed.");
             run_.finish(1);
             return;
         }

@@ -9,6 +9,8 @@
 #include <set>
 #include <system_error>
 
+#include "platform/AtomicFile.h"
+
 namespace corvane {
 namespace {
 
@@ -88,52 +90,18 @@ std::string readFile(const fs::path& path, int& error) {
     return text;
 }
 
-bool writeAll(int fd, const std::string& text) {
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
+// The reason replacing the file failed, as the log says it.
+std::string describe(const FileReplaceFailure& failure) {
+    using Step = FileReplaceFailure::Step;
+    const char* what = "could not write: ";
+    switch (failure.step) {
+        case Step::createFolder: what = "could not create the folder: "; break;
+        case Step::createTemporary: what = "could not create a temporary file: "; break;
+        case Step::write: what = "could not write: "; break;
+        case Step::sync: what = "could not sync: "; break;
+        case Step::replace: what = "could not replace the file: "; break;
     }
-    return true;
-}
-
-// Replaces `file` with `text` so that a crash at any moment leaves the old file or the new one.
-// Returns the reason when it fails; the old file is then untouched.
-std::optional<std::string> writeAtomically(const fs::path& folder, const fs::path& file,
-                                           const std::string& text) {
-    std::error_code created;
-    fs::create_directories(folder, created);
-    if (created) return "could not create the folder: " + created.message();
-
-    std::string temporary = (folder / ".defaults.json.XXXXXX").string();
-    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
-    if (fd < 0) return "could not create a temporary file: " + systemError(errno);
-
-    std::optional<std::string> failure;
-    if (!writeAll(fd, text)) {
-        failure = "could not write: " + systemError(errno);
-    } else if (::fsync(fd) != 0) {
-        failure = "could not sync: " + systemError(errno);
-    }
-    if (::close(fd) != 0 && !failure) failure = "could not write: " + systemError(errno);
-    if (!failure && ::rename(temporary.c_str(), file.c_str()) != 0) {
-        failure = "could not replace the file: " + systemError(errno);
-    }
-    if (failure) {
-        ::unlink(temporary.c_str());
-        return failure;
-    }
-    // The rename itself lives in the folder.
-    const int folderFD = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folderFD >= 0) {
-        ::fsync(folderFD);
-        ::close(folderFD);
-    }
-    return std::nullopt;
+    return what + failure.error.message();
 }
 
 }  // namespace
@@ -243,8 +211,8 @@ void UserDefaults::flush() {
             // Invalid UTF-8 in a text is replaced rather than refused, so the rest still saves.
             text = values_.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
         }
-        if (std::optional<std::string> failure = writeAtomically(folder_, file_, text)) {
-            if (!failing_) problem = "could not save " + file_.string() + ": " + *failure;
+        if (auto failure = replaceFile(file_, text, fs::perms::owner_read | fs::perms::owner_write)) {
+            if (!failing_) problem = "could not save " + file_.string() + ": " + describe(*failure);
             failing_ = true;
         } else {
             failing_ = false;
