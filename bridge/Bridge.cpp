@@ -143,10 +143,7 @@ void Bridge::start() {
     updateLEDs();
     pads_->refreshLEDs();
 
-    if (pushConnected()) {
-        for (const Bytes& message : pushPreferences_.messages()) sendToPush(message);
-        queryPushSettings();
-    }
+    if (pushConnected()) restorePushPreferences();
 
     sendToScript(BridgeMessage::bridgeHello(std::string(bridgeVersion), pushConnected()));
     sendToScript(BridgeMessage::requestResync());
@@ -198,8 +195,7 @@ void Bridge::pushConnectionChanged(bool connected) {
         if (!replayed.empty())
             log_.info([&] { return "restored " + std::to_string(replayed.size()) + " LED states"; });
         updateLEDs();
-        for (const Bytes& message : pushPreferences_.messages()) sendToPush(message);
-        queryPushSettings();
+        restorePushPreferences();
     }
     sendToScript(BridgeMessage::pushStatus(connected));
     scheduler_->invalidate();
