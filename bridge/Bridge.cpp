@@ -140,8 +140,7 @@ void Bridge::start() {
 
     setUpDisplay();
     startWatchdog();
-    updateLEDs();
-    pads_->refreshLEDs();
+    updateLEDs();  // the pads' too
 
     if (pushConnected()) restorePushPreferences();
 
