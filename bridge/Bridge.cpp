@@ -140,13 +140,9 @@ void Bridge::start() {
 
     setUpDisplay();
     startWatchdog();
-    updateLEDs();
-    pads_->refreshLEDs();
+    updateLEDs();  // the pads' too
 
-    if (pushConnected()) {
-        for (const Bytes& message : pushPreferences_.messages()) sendToPush(message);
-        queryPushSettings();
-    }
+    if (pushConnected()) restorePushPreferences();
 
     sendToScript(BridgeMessage::bridgeHello(std::string(bridgeVersion), pushConnected()));
     sendToScript(BridgeMessage::requestResync());
@@ -198,8 +194,7 @@ void Bridge::pushConnectionChanged(bool connected) {
         if (!replayed.empty())
             log_.info([&] { return "restored " + std::to_string(replayed.size()) + " LED states"; });
         updateLEDs();
-        for (const Bytes& message : pushPreferences_.messages()) sendToPush(message);
-        queryPushSettings();
+        restorePushPreferences();
     }
     sendToScript(BridgeMessage::pushStatus(connected));
     scheduler_->invalidate();

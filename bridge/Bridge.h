@@ -176,6 +176,8 @@ private:
     bool setupBrightness(std::int64_t knob, std::int64_t delta);
     bool scaleEncoder(std::int64_t index, std::int64_t delta);
     void savePushPreferences();
+    // The saved settings sent to the Push, then asked back so that the setup page shows its own.
+    void restorePushPreferences();
     void queryPushSettings();
     void handlePushSysEx(const Bytes& body);
 

@@ -135,6 +135,11 @@ void Bridge::savePushPreferences() {
     for (auto& [key, value] : PushPreferencesStore::values(pushPreferences_)) settings_->set(key, std::move(value));
 }
 
+void Bridge::restorePushPreferences() {
+    for (const Bytes& message : pushPreferences_.messages()) sendToPush(message);
+    queryPushSettings();
+}
+
 void Bridge::queryPushSettings() {
     const std::vector<Bytes> queries = PushSysEx::settingsQueries();
     for (std::size_t i = 0; i < queries.size(); ++i) {

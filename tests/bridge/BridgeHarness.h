@@ -71,6 +71,13 @@ protected:
         for (int round = 0; round < 3; ++round) ASSERT_TRUE(system->settle());
     }
 
+    // A button pressed and let go, and what follows settled.
+    void tap(PushMIDIMap::Button button) {
+        push->pressButton(button);
+        push->releaseButton(button);
+        settle();
+    }
+
     // The script says hello and the bridge has answered.
     void connectCubase() {
         script->clearReceived();

@@ -17,12 +17,6 @@ using Button = PushMIDIMap::Button;
 
 class BridgePadsTest : public BridgeHarness {
 protected:
-    void tap(Button button) {
-        push->pressButton(button);
-        push->releaseButton(button);
-        settle();
-    }
-
     void showScalePage() {
         tap(Button::scale);
         ASSERT_EQ(bridge->screen(), BridgeScreen::scale);

@@ -53,12 +53,6 @@ protected:
         });
     }
 
-    void tap(Button button) {
-        push->pressButton(button);
-        push->releaseButton(button);
-        settle();
-    }
-
     std::array<bool, 8> touched{};
 };
 

@@ -16,12 +16,6 @@ using Button = PushMIDIMap::Button;
 
 class BridgeSetupTest : public BridgeHarness {
 protected:
-    void tap(Button button) {
-        push->pressButton(button);
-        push->releaseButton(button);
-        settle();
-    }
-
     void pressUpper(int index) {
         push->pressUpperDisplayButton(index);
         push->releaseUpperDisplayButton(index);
