@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/Spread.h"
 #include "bridge/Bridge.h"
 #include "core/BridgeCodec.h"
 #include "core/PushMIDIMap.h"
@@ -30,19 +31,7 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-double percentile(std::vector<double> samples, double fraction) {
-    std::sort(samples.begin(), samples.end());
-    return samples[static_cast<std::size_t>(fraction * static_cast<double>(samples.size() - 1))];
-}
-
-void reportSpread(benchmark::State& state, const std::vector<double>& samples) {
-    if (samples.empty()) return;
-    state.counters["mean_us"] =
-        std::accumulate(samples.begin(), samples.end(), 0.0) / static_cast<double>(samples.size());
-    state.counters["p50_us"] = percentile(samples, 0.50);
-    state.counters["p99_us"] = percentile(samples, 0.99);
-    state.counters["worst_us"] = *std::max_element(samples.begin(), samples.end());
-}
+using bench::reportSpread;
 
 double microseconds(Clock::duration d) { return std::chrono::duration<double, std::micro>(d).count(); }
 
@@ -123,7 +112,7 @@ void BM_BridgePadPressToNotesPort(benchmark::State& state) {
         pad = static_cast<std::uint8_t>(pad == 99 ? 36 : pad + 1);
         state.ResumeTiming();
     }
-    reportSpread(state, samples);
+    reportSpread(state, samples, "us");
 }
 BENCHMARK(BM_BridgePadPressToNotesPort)->Iterations(2000)->Unit(benchmark::kMicrosecond);
 
@@ -143,7 +132,7 @@ void BM_BridgeHostSetNumberToStateApplied(benchmark::State& state) {
         MainQueue::pumpUntil([&] { return rig.bridge->state().number(StateKeys::Master::volume) == value; }, 5s);
         samples.push_back(microseconds(Clock::now() - sent));
     }
-    reportSpread(state, samples);
+    reportSpread(state, samples, "us");
 }
 BENCHMARK(BM_BridgeHostSetNumberToStateApplied)->Iterations(2000)->Unit(benchmark::kMicrosecond);
 
@@ -198,7 +187,7 @@ void BM_BridgeDrawTracksPageWithPopup(benchmark::State& state) {
         }
         state.ResumeTiming();
     }
-    reportSpread(state, samples);
+    reportSpread(state, samples, "us");
 }
 BENCHMARK(BM_BridgeDrawTracksPageWithPopup)->Iterations(150)->Unit(benchmark::kMillisecond);
 

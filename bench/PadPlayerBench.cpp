@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/Spread.h"
 #include "core/LEDShadow.h"
 #include "core/PadPlayer.h"
 #include "core/RepeatTimer.h"
@@ -18,22 +19,7 @@
 namespace corvane {
 namespace {
 
-double percentile(std::vector<double> samples, double fraction) {
-    if (samples.empty()) return 0;
-    std::sort(samples.begin(), samples.end());
-    const auto index = static_cast<std::size_t>(fraction * static_cast<double>(samples.size() - 1));
-    return samples[index];
-}
-
-void reportSpread(benchmark::State& state, const std::vector<double>& samples, const char* unit) {
-    if (samples.empty()) return;
-    const double mean =
-        std::accumulate(samples.begin(), samples.end(), 0.0) / static_cast<double>(samples.size());
-    state.counters[std::string("mean_") + unit] = mean;
-    state.counters[std::string("p50_") + unit] = percentile(samples, 0.50);
-    state.counters[std::string("p99_") + unit] = percentile(samples, 0.99);
-    state.counters[std::string("worst_") + unit] = *std::max_element(samples.begin(), samples.end());
-}
+using bench::reportSpread;
 
 // From handing a pad's note-on to the player until its note reaches the send callback, with the
 // pad LEDs recorded in a locked shadow as the bridge does. Each press is released again.
