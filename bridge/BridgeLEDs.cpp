@@ -44,8 +44,7 @@ void Bridge::updatePadColors() {
                 // can put them back.
                 for (const auto& entry : *entries) {
                     if (!paletteRequested_.insert(entry.index).second) continue;
-                    const std::array<std::uint8_t, 2> query{PushSysEx::getPaletteEntry, entry.index};
-                    sendToPush(PushSysEx::message(query));
+                    sendToPush(PushSysEx::queryPaletteEntry(entry.index));
                 }
                 for (const auto& entry : *entries) sendToPush(PushSysEx::setPalette(entry));
                 sendToPush(PushSysEx::reapply());

@@ -67,6 +67,11 @@ Bytes queryVelocityCurveEntry(int index) {
     return message(body);
 }
 
+Bytes queryPaletteEntry(int index) {
+    const std::uint8_t body[]{getPaletteEntry, static_cast<std::uint8_t>(index & 0x7F)};
+    return message(body);
+}
+
 Bytes setPalette(const PaletteEntry& entry) {
     Bytes body{setPaletteEntry, static_cast<std::uint8_t>(entry.index & 0x7F)};
     for (int channel : {entry.red, entry.green, entry.blue, entry.white}) appendPair(body, channel);

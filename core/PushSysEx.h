@@ -94,6 +94,7 @@ Bytes preamp(int input, Preamp preamp);
 Bytes velocityCurveChunk(int start, std::span<const int> values);
 Bytes queryVelocityCurveEntry(int index);
 Bytes setPalette(const PaletteEntry& entry);
+Bytes queryPaletteEntry(int index);
 // Has the Push show palette entries written since.
 Bytes reapply();
 // LED brightness, display brightness, aftertouch mode.

@@ -46,10 +46,6 @@ std::string paletteLine(const PushSysEx::PaletteEntry& entry) {
            TextFormat::rightAligned(entry.white, 3);
 }
 
-Bytes paletteQuery(std::uint8_t index) {
-    return PushSysEx::message(Bytes{PushSysEx::getPaletteEntry, index});
-}
-
 // What the monitor prints before a message's description: its bytes in 12 columns.
 std::string rawColumn(const MIDIMessage& message) {
     std::string hex = Hex::bytes(message.bytes());
@@ -145,7 +141,7 @@ int paletteTestCommand(DiagEnvironment& environment, std::uint8_t index) {
         received.push_back(entry);
         if (received.size() == 1) {
             port->send(PushSysEx::setPalette(test));
-            port->send(paletteQuery(index));
+            port->send(PushSysEx::queryPaletteEntry(index));
             return;
         }
         const PushSysEx::PaletteEntry& original = received.front();
@@ -171,7 +167,7 @@ int paletteTestCommand(DiagEnvironment& environment, std::uint8_t index) {
                                  },
                                  handle));
     if (!port) return run->status();
-    port->send(paletteQuery(index));
+    port->send(PushSysEx::queryPaletteEntry(index));
     run->timeOut(3.0, [&] { return "timed out (" + std::to_string(received.size()) + " replies)"; });
     return run->wait();
 }

@@ -66,6 +66,7 @@ TEST(PushSysExCommands, VelocityCurveChunkMasksStartClampsValuesAndTakesSixteen)
 
     EXPECT_EQ(velocityCurveChunk(0, std::vector<int>{}), framed({0x20, 0x00}));
     EXPECT_EQ(queryVelocityCurveEntry(129), framed({0x21, 0x01}));
+    EXPECT_EQ(queryPaletteEntry(94), framed({0x04, 94}));
 }
 
 TEST(PushSysExCommands, PaletteReapplyAndQueries) {
