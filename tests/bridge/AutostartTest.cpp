@@ -6,7 +6,7 @@
 #include <string>
 
 #include "bridge/Autostart.h"
-#include "tests/bridge/ReadFile.h"
+#include "tests/support/ReadFile.h"
 
 namespace corvane {
 namespace {

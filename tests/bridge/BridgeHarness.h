@@ -16,7 +16,7 @@
 #include "core/Log.h"
 #include "platform/MainQueue.h"
 #include "platform/UserDefaults.h"
-#include "tests/bridge/ReadFile.h"
+#include "tests/support/ReadFile.h"
 #include "tests/support/SimulatedCubaseScript.h"
 #include "tests/support/SimulatedMIDISystem.h"
 #include "tests/support/SimulatedPush3.h"

@@ -10,7 +10,7 @@
 #include "bridge/MenuBar.h"
 #include "core/Links.h"
 #include "platform/MemorySettingsStore.h"
-#include "tests/bridge/ReadFile.h"
+#include "tests/support/ReadFile.h"
 
 namespace corvane {
 namespace {

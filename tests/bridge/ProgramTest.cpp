@@ -8,7 +8,7 @@
 #include <string>
 
 #include "hardware/AlsaMIDIBackend.h"
-#include "tests/bridge/ReadFile.h"
+#include "tests/support/ReadFile.h"
 
 namespace corvane {
 namespace {

@@ -1,5 +1,6 @@
 #include "core/IgnoreSIGPIPE.h"
 #include "core/Log.h"
+#include "tests/support/ReadFile.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -23,16 +24,9 @@ using Level = Log::Level;
 // line feed.
 constexpr std::int64_t emptyInfoLine = 23 + 1 + 4 + 1 + 1;
 
-std::string read(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 std::vector<std::string> lines(const fs::path& path) {
     std::vector<std::string> result;
-    std::istringstream in(read(path));
+    std::istringstream in(readFile(path));
     for (std::string line; std::getline(in, line);) result.push_back(line);
     return result;
 }
@@ -150,7 +144,7 @@ TEST_F(LogTest, AppendsToAnExistingFileAndCountsItTowardsTheCap) {
     log->flush();
     EXPECT_FALSE(fs::exists(file("bridge.log.1")));
     EXPECT_EQ(fs::file_size(file()), static_cast<std::uintmax_t>(70 + emptyInfoLine));
-    EXPECT_EQ(read(file()).substr(0, 70), std::string(70, 'x'));
+    EXPECT_EQ(readFile(file()).substr(0, 70), std::string(70, 'x'));
 
     log->info([] { return "next"; });  // one past it: the full file becomes number 1
     log->flush();

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/ReadFile.h"
+
 namespace corvane {
 namespace {
 
@@ -20,13 +22,6 @@ std::string quoted(const std::string& text) {
     std::string result = "'";
     for (char c : text) result += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return result + "'";
-}
-
-std::string contents(const fs::path& path) {
-    std::ifstream file(path);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
 }
 
 class ProgramTest : public ::testing::Test {
@@ -48,8 +43,8 @@ protected:
         for (const auto& argument : arguments) command += " " + quoted(argument);
         command += " </dev/null >out 2>err";
         const int status = std::system(command.c_str());
-        out = contents(folder_ / "out");
-        err = contents(folder_ / "err");
+        out = readFile(folder_ / "out");
+        err = readFile(folder_ / "err");
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 

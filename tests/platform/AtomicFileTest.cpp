@@ -1,4 +1,5 @@
 #include "platform/AtomicFile.h"
+#include "tests/support/ReadFile.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -20,12 +21,6 @@ protected:
     }
     void TearDown() override { fs::remove_all(root); }
 
-    static std::string contents(const fs::path& path) {
-        std::ifstream file(path, std::ios::binary);
-        std::ostringstream text;
-        text << file.rdbuf();
-        return text.str();
-    }
     std::size_t entries(const fs::path& folder) const {
         return static_cast<std::size_t>(std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
     }
@@ -38,7 +33,7 @@ TEST_F(AtomicFileTest, ReplacesTheFileWithTheModeAskedForAndLeavesNothingElse) {
     ASSERT_FALSE(replaceFile(file, "first", fs::perms::owner_read | fs::perms::owner_write));
     ASSERT_FALSE(replaceFile(file, "second\n", fs::perms::owner_read | fs::perms::owner_write |
                                                    fs::perms::group_read | fs::perms::others_read));
-    EXPECT_EQ(contents(file), "second\n");
+    EXPECT_EQ(readFile(file), "second\n");
     EXPECT_EQ(fs::status(file).permissions(), fs::perms(0644));
     EXPECT_EQ(entries(file.parent_path()), 1u) << "no temporary file is left";
 }
@@ -60,7 +55,7 @@ TEST_F(AtomicFileTest, AFailedReplaceSaysWhichStepAndLeavesTheOldFileAndNoTempor
     failure = replaceFile(root / "plain" / "below" / "entry", "text", fs::perms::owner_read);
     ASSERT_TRUE(failure);
     EXPECT_EQ(failure->step, FileReplaceFailure::Step::createFolder);
-    EXPECT_EQ(contents(root / "plain"), "x");
+    EXPECT_EQ(readFile(root / "plain"), "x");
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include "platform/UserDefaults.h"
+#include "tests/support/ReadFile.h"
 
 #include <gtest/gtest.h>
 
@@ -35,13 +36,6 @@ protected:
     std::unique_ptr<UserDefaults> open(std::chrono::milliseconds writeDelay = 1h) {
         return std::make_unique<UserDefaults>(
             folder, [this](const std::string& m) { problems.push_back(m); }, writeDelay);
-    }
-
-    static std::string contents(const fs::path& path) {
-        std::ifstream in(path);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
     }
 
     void writeFile(const std::string& text) {
@@ -92,7 +86,7 @@ TEST_F(UserDefaultsTest, OtherJSONValuesReadAsAbsentAndSurviveARewrite) {
     defaults->set("nan", std::nan(""));
     EXPECT_EQ(defaults->value("nan"), std::nullopt);
     defaults->flush();
-    const std::string text = contents(folder / "defaults.json");
+    const std::string text = readFile(folder / "defaults.json");
     EXPECT_NE(text.find("\"list\": [\n"), std::string::npos) << text;
     EXPECT_NE(text.find("\"x\": 1"), std::string::npos) << text;
     EXPECT_TRUE(problems.empty());
@@ -108,7 +102,7 @@ TEST_F(UserDefaultsTest, AFileThatCannotBeParsedIsKeptAsideAndTheDefaultsUsed) {
         ASSERT_EQ(problems.size(), 1u);
         EXPECT_NE(problems[0].find("defaults.json.corrupt"), std::string::npos) << problems[0];
         EXPECT_FALSE(fs::exists(folder / "defaults.json"));
-        EXPECT_EQ(contents(folder / "defaults.json.corrupt"), broken);
+        EXPECT_EQ(readFile(folder / "defaults.json.corrupt"), broken);
 
         defaults->set("pads.root", std::int64_t{4});
         defaults->flush();
@@ -137,7 +131,7 @@ TEST_F(UserDefaultsTest, AFileThatCannotBeReadIsKeptAsideRatherThanOverwritten) 
         },
         testing::ExitedWithCode(0), "kept it as .*defaults.json.corrupt");
     fs::permissions(folder / "defaults.json.corrupt", fs::perms::owner_read);
-    EXPECT_EQ(contents(folder / "defaults.json.corrupt"), R"({"pads.root": 3})");
+    EXPECT_EQ(readFile(folder / "defaults.json.corrupt"), R"({"pads.root": 3})");
     EXPECT_EQ(open()->value("pads.key"), SettingValue{std::int64_t{2}});
 }
 
@@ -188,7 +182,7 @@ TEST_F(UserDefaultsTest, AFailedWriteThrowsNothingAndLeavesTheOldFileIntact) {
             _exit(0);
         },
         testing::ExitedWithCode(0), "could not save .*defaults.json");
-    EXPECT_EQ(contents(folder / "defaults.json"), R"({"a": 1})");
+    EXPECT_EQ(readFile(folder / "defaults.json"), R"({"a": 1})");
     std::vector<fs::path> left;
     for (const auto& entry : fs::directory_iterator(folder)) left.push_back(entry.path().filename());
     EXPECT_EQ(left, std::vector<fs::path>{"defaults.json"});

@@ -9,7 +9,7 @@
 namespace corvane {
 
 inline std::string readFile(const std::filesystem::path& path) {
-    std::ifstream file(path);
+    std::ifstream file(path, std::ios::binary);
     std::stringstream text;
     text << file.rdbuf();
     return text.str();
