@@ -173,14 +173,16 @@ void DisplayScheduler::transfer(Frame frame, bool keepAlive) {
                 std::lock_guard lock(statsLock_);
                 stats_.transferErrors += 1;
             }
-            sink_.reset();
+            // Sink changes run on this queue too, so the sink that failed is still the one in
+            // place: dropping it never drops a newer one.
+            std::shared_ptr<FrameSink> failed = std::exchange(sink_, nullptr);
             dropKeepAlive();
             pendingFrame_.reset();
             transferInFlight_ = false;
             // The last frame stays, so the next sink gets the picture at once.
-            MainQueue::async([weak = weak_from_this(), error] {
+            MainQueue::async([weak = weak_from_this(), error, failed = std::move(failed)] {
                 auto self = weak.lock();
-                if (self && self->onTransferError_) self->onTransferError_(error);
+                if (self && self->onTransferError_) self->onTransferError_(error, failed);
             });
             return;
         }

@@ -29,7 +29,10 @@ namespace corvane {
 class DisplayScheduler : public std::enable_shared_from_this<DisplayScheduler> {
 public:
     using Draw = std::function<void(Canvas&)>;
-    using TransferErrorHandler = std::function<void(std::exception_ptr)>;
+    // The error of a failed transfer and the sink it failed on. By the time it reaches the main
+    // queue that sink may have been replaced; only the owner can tell whether it still counts.
+    using TransferErrorHandler =
+        std::function<void(std::exception_ptr error, const std::shared_ptr<FrameSink>& sink)>;
 
     // maxFPS and keepAliveInterval (seconds) must be positive and finite. Renders nothing and
     // starts no timer.
@@ -53,7 +56,8 @@ public:
     PixelOrder pixelOrder() const { return pixelOrder_; }
     void setPixelOrder(PixelOrder order);
 
-    // Main queue only. Called on the main queue with the sink's error of each failed transfer.
+    // Main queue only. Called on the main queue with the sink's error of each failed transfer
+    // and that sink.
     void setOnTransferError(TransferErrorHandler handler) { onTransferError_ = std::move(handler); }
 
     double maxFPS() const { return maxFPS_; }

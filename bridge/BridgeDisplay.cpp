@@ -73,12 +73,19 @@ void Bridge::setUpDisplay() {
         self->displayProblem_ = "Push display: " + std::string(error.what());
         self->publishStatus();
     };
-    scheduler_->setOnTransferError([weak](std::exception_ptr error) {
+    scheduler_->setOnTransferError([weak](std::exception_ptr error, const std::shared_ptr<FrameSink>& sink) {
         auto self = weak.lock();
         if (!self) return;
+        // A frame still on its way to a display unplugged (and perhaps already replaced) fails;
+        // that is no news about the display open now.
+        if (!self->displayMonitor_->isOpen(sink)) {
+            self->log_.debug(
+                [&] { return "display transfer failed on a display already closed: " + describe(error); });
+            return;
+        }
         self->log_.warning(
             [&] { return "display transfer failed: " + describe(error) + "; retrying with backoff"; });
-        self->displayMonitor_->transferFailed();
+        self->displayMonitor_->transferFailed(sink);
     });
     displayMonitor_->start();
 }

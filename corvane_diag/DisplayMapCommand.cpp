@@ -70,11 +70,13 @@ public:
         monitor_->onError = [this](const USBDisplayError& error) {
             run_.print(std::string("display error: ") + error.what());
         };
-        scheduler_->setOnTransferError([this, run = run_.weak_from_this()](std::exception_ptr error) {
+        scheduler_->setOnTransferError([this, run = run_.weak_from_this()](
+                                           std::exception_ptr error, const std::shared_ptr<FrameSink>& sink) {
             auto alive = run.lock();
             if (!alive || alive->finished()) return;
+            if (!monitor_->isOpen(sink)) return;  // a display already closed: nothing to retry
             run_.print("display transfer error: " + errorText(std::move(error)) + "; retrying");
-            monitor_->transferFailed();
+            monitor_->transferFailed(sink);
         });
         port_ = connectPush(run_, client, [this](const MIDIMessage& message) { handle(message); });
         if (!port_) return run_.status();

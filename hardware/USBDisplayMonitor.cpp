@@ -50,10 +50,10 @@ void USBDisplayMonitor::stop() {
     closeDisplay();
 }
 
-void USBDisplayMonitor::transferFailed() {
+void USBDisplayMonitor::transferFailed(const std::shared_ptr<const FrameSink>& display) {
     // A transfer that fails after stop() reports a display already closed; retrying would
     // reopen it behind the owner's back.
-    if (!started_) return;
+    if (!started_ || !isOpen(display)) return;
     closeDisplay();
     scheduleRetry();
 }

@@ -41,8 +41,14 @@ public:
     void start();
     // Cancels a retry, stops watching and closes the display (with onDetach).
     void stop();
-    // After a failed frame transfer: closes the display and retries after the current delay.
-    void transferFailed();
+    // After a failed frame transfer on `display`: closes it and retries after the current delay.
+    // A display closed meanwhile can still fail a frame that was on its way; its failure says
+    // nothing about the display open now (perhaps one plugged in since) and changes nothing.
+    void transferFailed(const std::shared_ptr<const FrameSink>& display);
+    // Whether `display` is the one open now: only its transfer failures count.
+    bool isOpen(const std::shared_ptr<const FrameSink>& display) const {
+        return display && display == display_;
+    }
 
     int productID() const { return productID_; }
     const std::shared_ptr<USBDisplay>& display() const { return display_; }

@@ -163,8 +163,10 @@ TEST_F(DisplaySchedulerTest, AFailedTransferDropsTheSinkAndIsReportedOnceOnTheMa
     scheduler = make(60, 0.05);
     std::vector<std::string> errors;
     bool reportedOnMain = true;
-    scheduler->setOnTransferError([&](std::exception_ptr error) {
+    std::shared_ptr<FrameSink> failedSink;
+    scheduler->setOnTransferError([&](std::exception_ptr error, const std::shared_ptr<FrameSink>& failed) {
         reportedOnMain = reportedOnMain && MainQueue::isCurrent();
+        failedSink = failed;
         try {
             std::rethrow_exception(error);
         } catch (const std::exception& e) {
@@ -176,6 +178,7 @@ TEST_F(DisplaySchedulerTest, AFailedTransferDropsTheSinkAndIsReportedOnceOnTheMa
     ASSERT_TRUE(MainQueue::pumpUntil([&] { return !errors.empty(); }, 2s));
     EXPECT_TRUE(reportedOnMain);
     EXPECT_EQ(errors, std::vector<std::string>{"Display transfer failed: unplugged"});
+    EXPECT_EQ(failedSink, sink) << "the error names the sink it came from";
 
     // No more sending, no keep-alives, until a new sink is set.
     scheduler->invalidate();

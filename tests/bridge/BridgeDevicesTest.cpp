@@ -140,5 +140,35 @@ TEST_F(BridgeDevicesTest, AFailedTransferClosesTheDisplayAndRetries) {
     EXPECT_EQ(usb->opens(), 2);
 }
 
+TEST_F(BridgeDevicesTest, AFailureOfTheUnpluggedDisplayLeavesTheOnePluggedInAfterItAlone) {
+    const USBDeviceID first = usb->plug();
+    start();
+    ASSERT_TRUE(pumpUntil([&] { return usb->frameCount() > 0; }));
+
+    // A frame to the first display is on the wire while it is swapped for another; it fails
+    // only once both changes are on their way to the bridge, so its error comes after them.
+    usb->holdTransfers();
+    ASSERT_TRUE(usb->waitForHeldTransfer(2s));
+    usb->unplug(first);
+    const USBDeviceID second = usb->plug();
+    usb->releaseTransfers();
+    ASSERT_TRUE(pumpUntil([&] { return logged("display transfer failed"); }));
+    settle();
+
+    EXPECT_EQ(bridge->displayStats().transferErrors, 1);
+    EXPECT_TRUE(bridge->status().displayAttached);
+    EXPECT_FALSE(bridge->status().problem.has_value());
+    EXPECT_FALSE(logged("WARN display transfer failed"));
+    EXPECT_EQ(usb->opens(), 2);
+    EXPECT_EQ(usb->closes(), 1) << "the second display was closed";
+
+    // It goes on being sent the picture.
+    usb->clearRecords();
+    ASSERT_TRUE(pumpUntil([&] { return usb->frameCount() >= 2; }));
+    for (const auto& frame : usb->frames()) EXPECT_EQ(frame.device, second);
+    EXPECT_EQ(usb->opens(), 2);
+    EXPECT_EQ(usb->closes(), 1);
+}
+
 }  // namespace
 }  // namespace corvane

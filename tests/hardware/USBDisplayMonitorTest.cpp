@@ -177,7 +177,7 @@ TEST_F(USBDisplayMonitorTest, DelaysDoubleUpToFiveSecondsUntilADisplayArrives) {
 TEST_F(USBDisplayMonitorTest, AFailedTransferClosesTheDisplayAndReopensItAfterTheCurrentDelay) {
     usb->plug();
     monitor->start();
-    monitor->transferFailed();
+    monitor->transferFailed(monitor->display());
     EXPECT_EQ(events, (Strings{"attach", "detach"}));
     EXPECT_FALSE(monitor->display());
     EXPECT_EQ(usb->openInterfaces(), 0);
@@ -188,7 +188,7 @@ TEST_F(USBDisplayMonitorTest, AFailedTransferClosesTheDisplayAndReopensItAfterTh
     ASSERT_TRUE(monitor->display());
 
     // Only an arrival resets the delay; a reopen by retry does not.
-    monitor->transferFailed();
+    monitor->transferFailed(monitor->display());
     EXPECT_EQ(timer.delays, (std::vector<double>{0.5, 1.0}));
 }
 
@@ -218,9 +218,9 @@ TEST_F(USBDisplayMonitorTest, ARetryAfterTheMonitorIsGoneDoesNothing) {
 TEST_F(USBDisplayMonitorTest, StopClosesTheDisplayAndStopsWatchingAndRetrying) {
     usb->plug();
     monitor->start();
-    monitor->transferFailed();
+    monitor->transferFailed(monitor->display());
     timer.fire();
-    monitor->transferFailed();
+    monitor->transferFailed(monitor->display());
     ASSERT_EQ(timer.waiting(), 1u);
     timer.fire();
     ASSERT_TRUE(monitor->display());
@@ -245,7 +245,7 @@ TEST_F(USBDisplayMonitorTest, StopCancelsAWaitingRetry) {
     EXPECT_EQ(timer.waiting(), 0u);
 
     // A transfer failing late, or a retry whose cancelling came too late, opens nothing.
-    monitor->transferFailed();
+    monitor->transferFailed(monitor->display());
     EXPECT_EQ(timer.waiting(), 0u);
     timer.fireLastRegardless();
     EXPECT_FALSE(monitor->display());

@@ -224,7 +224,7 @@ TEST_F(RealUSBDisplayMonitor, AFailedTransferClosesTheDisplayAndAReopenFollows) 
     EXPECT_THROW(attached.front()->send(patterned(10), 0.3), USBDisplayError);
     gadget->startReading();
 
-    monitor->transferFailed();
+    monitor->transferFailed(attached.front());
     EXPECT_EQ(events, (std::vector<std::string>{"attach", "detach"}));
     ASSERT_TRUE(pumpUntilEvents(3, 5s)) << "no reopen after the retry delay";
     EXPECT_EQ(events.back(), "attach");
