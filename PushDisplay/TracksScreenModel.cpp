@@ -1,5 +1,6 @@
 #include "PushDisplay/TracksScreenModel.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "core/RemoteState.h"
@@ -10,6 +11,12 @@ namespace {
 
 // The window moves one bar, or one second, at a time.
 double step(TimelinePosition::Unit unit) { return unit == TimelinePosition::Unit::beats ? 4.0 : 1.0; }
+
+// The farthest position the window follows. Up to here a double holds every whole time of the
+// window exactly, so it keeps its full span and the screen's marks (every 4 or 16 beats, 5 or 10
+// seconds, found by dividing by those) fall on distinct times in order; farther on, adding a span
+// to the window's start would change it little or not at all. The playhead itself is not held back.
+constexpr double farthestFollowed = 0x1p50;
 
 std::string normalizedBlanks(const std::string& text) {
     std::string result;
@@ -76,7 +83,7 @@ TracksScreenModel::TracksScreenModel(const RemoteState& state) {
         const double length = span(position->unit);
         const double stride = step(position->unit);
         // The playhead sits a quarter of the window in, the window jumping one step at a time.
-        const double start = stride * std::floor((v - length * 0.25) / stride);
+        const double start = stride * std::floor((std::min(v, farthestFollowed) - length * 0.25) / stride);
         unit = position->unit;
         windowStart = start >= 0 ? start : 0.0;
         windowEnd = windowStart + length;

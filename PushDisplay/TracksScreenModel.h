@@ -45,7 +45,7 @@ struct TracksScreenModel {
     bool recording = false;
     bool cycle = false;
     std::optional<Unit> unit;  // absent when the time text could not be read
-    double windowStart = 0.0;
+    double windowStart = 0.0;  // follows the position up to 2^50, where it stops
     double windowEnd = 1.0;
     std::optional<double> playhead;     // present exactly when unit is
     std::optional<Range> cycleRange;    // ascending, in unit; kept while cycle is off

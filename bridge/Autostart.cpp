@@ -1,7 +1,9 @@
 #include "bridge/Autostart.h"
 
-#include <fstream>
-#include <sstream>
+#include <glib.h>
+
+#include <memory>
+#include <string_view>
 #include <system_error>
 
 #include "platform/AtomicFile.h"
@@ -12,6 +14,44 @@ namespace corvane {
 namespace fs = std::filesystem;
 
 namespace {
+
+constexpr const char* group = "Desktop Entry";
+
+using KeyFile = std::unique_ptr<GKeyFile, decltype(&g_key_file_unref)>;
+
+KeyFile newKeyFile() { return KeyFile(g_key_file_new(), &g_key_file_unref); }
+
+std::string dataOf(GKeyFile* file) {
+    gsize length = 0;
+    const std::unique_ptr<gchar, decltype(&g_free)> data(g_key_file_to_data(file, &length, nullptr), &g_free);
+    return data ? std::string(data.get(), length) : std::string();
+}
+
+// A boolean key of the entry; absent when missing or neither "true" nor "false".
+std::optional<bool> flag(GKeyFile* file, const char* key) {
+    GError* error = nullptr;
+    const bool value = g_key_file_get_boolean(file, group, key, &error);
+    if (!error) return value;
+    g_error_free(error);
+    return std::nullopt;
+}
+
+// `text` as one argument of the Exec key, before the escaping that every string value gets: quoted
+// when it holds a reserved character, and inside quotes `"`, backquote, `$` and `\` take a
+// backslash; `%` would be a field code, so it is doubled.
+std::string quotedArgument(const std::string& text) {
+    static constexpr std::string_view reserved = " \t\n\"'\\><~|&;$*?#()`";
+    const bool quote = text.find_first_of(reserved) != std::string::npos;
+    std::string argument;
+    if (quote) argument += '"';
+    for (char c : text) {
+        if (quote && (c == '"' || c == '`' || c == '$' || c == '\\')) argument += '\\';
+        if (c == '%') argument += '%';
+        argument += c;
+    }
+    if (quote) argument += '"';
+    return argument;
+}
 
 [[noreturn]] void fail(const std::error_code& error, const fs::path& path) {
     throw AutostartError(path.string() + ": " + error.message());
@@ -35,13 +75,11 @@ bool Autostart::offered(const fs::path& program) {
 }
 
 bool Autostart::enabled() const {
-    std::ifstream file(entry_);
-    if (!file) return false;
-    std::string line;
-    while (std::getline(file, line)) {
-        if (line == "Hidden=true") return false;
-    }
-    return true;
+    // As a session reads it at login: no desktop entry starts nothing.
+    const KeyFile file = newKeyFile();
+    if (!g_key_file_load_from_file(file.get(), entry_.c_str(), G_KEY_FILE_NONE, nullptr)) return false;
+    if (!g_key_file_has_group(file.get(), group)) return false;
+    return flag(file.get(), "Hidden") != true && flag(file.get(), "X-GNOME-Autostart-enabled") != false;
 }
 
 void Autostart::setEnabled(bool on) const {
@@ -57,44 +95,22 @@ void Autostart::setEnabled(bool on) const {
 }
 
 std::string Autostart::entryText(const fs::path& program) {
-    std::string text =
-        "[Desktop Entry]\n"
-        "Type=Application\n"
-        "Name=Corvane\n"
-        "Comment=Ableton Push 3 as the control surface of Cubase\n"
-        "Exec=";
-    text += execArgument(program.string());
-    text +=
-        "\n"
-        "Terminal=false\n"
-        "X-GNOME-Autostart-enabled=true\n";
-    return text;
+    const KeyFile file = newKeyFile();
+    g_key_file_set_string(file.get(), group, "Type", "Application");
+    g_key_file_set_string(file.get(), group, "Name", "Corvane");
+    g_key_file_set_string(file.get(), group, "Comment", "Ableton Push 3 as the control surface of Cubase");
+    g_key_file_set_string(file.get(), group, "Exec", quotedArgument(program.string()).c_str());
+    g_key_file_set_boolean(file.get(), group, "Terminal", FALSE);
+    g_key_file_set_boolean(file.get(), group, "X-GNOME-Autostart-enabled", TRUE);
+    return dataOf(file.get());
 }
 
 std::string Autostart::execArgument(const std::string& text) {
-    // Quoted when it holds a reserved character; inside quotes `"`, backquote, `$` and `\` take a
-    // backslash. Then, as for every string value, each `\` is doubled; `%` is a field code
-    // unless doubled.
-    static constexpr std::string_view reserved = " \t\n\"'\\><~|&;$*?#()`";
-    const bool quote = text.find_first_of(reserved) != std::string::npos;
-    std::string argument;
-    if (quote) argument += '"';
-    for (char c : text) {
-        if (quote && (c == '"' || c == '`' || c == '$' || c == '\\')) argument += '\\';
-        if (c == '%') argument += '%';
-        argument += c;
-    }
-    if (quote) argument += '"';
-    std::string value;
-    for (char c : argument) {
-        if (c == '\\') value += '\\';
-        if (c == '\n') {
-            value += "\\n";
-            continue;
-        }
-        value += c;
-    }
-    return value;
+    const KeyFile file = newKeyFile();
+    g_key_file_set_string(file.get(), group, "Exec", quotedArgument(text).c_str());
+    const std::unique_ptr<gchar, decltype(&g_free)> value(g_key_file_get_value(file.get(), group, "Exec", nullptr),
+                                                          &g_free);
+    return value ? value.get() : "";
 }
 
 }  // namespace corvane

@@ -33,14 +33,15 @@ public:
     static bool offered(const std::filesystem::path& program);
 
     const std::filesystem::path& entryPath() const { return entry_; }
-    // The entry exists and is not hidden.
+    // The entry is a desktop entry that a session would start: neither `Hidden=true` nor
+    // `X-GNOME-Autostart-enabled=false`.
     bool enabled() const;
     // Writes the entry (atomically) or removes it. Throws AutostartError.
     void setEnabled(bool on) const;
 
     // The entry's text for `program`.
     static std::string entryText(const std::filesystem::path& program);
-    // `text` as one argument of a desktop entry's Exec key.
+    // `text` as one argument of a desktop entry's Exec key, as the entry stores it.
     static std::string execArgument(const std::string& text);
 
 private:

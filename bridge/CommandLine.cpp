@@ -1,11 +1,28 @@
 #include "bridge/CommandLine.h"
 
+#include <locale.h>
+#include <stdlib.h>
+
 #include <charconv>
 #include <cmath>
+#include <string>
 
 #include "bridge/Version.h"
 
 namespace corvane::CommandLine {
+namespace {
+
+// A whole decimal number too large or too small for a double, as the infinity or the (near) zero
+// it tends to, so that it clamps like any other number. strtod in the "C" locale says which way it
+// went; from_chars only says that it did.
+double beyondRange(std::string_view number) {
+    static const locale_t plain = ::newlocale(LC_ALL_MASK, "C", locale_t(0));
+    const std::string text(number);
+    // Without memory for a locale, the process's own, which reads at worst the digits before a point.
+    return plain ? ::strtod_l(text.c_str(), nullptr, plain) : ::strtod(text.c_str(), nullptr);
+}
+
+}  // namespace
 
 std::string usage(const std::filesystem::path& logFile) {
     return "usage: corvane-bridge [--verbose] [--log-midi] [--quiet] [--no-menu-bar] "
@@ -22,7 +39,11 @@ std::optional<double> maxFPS(std::string_view text) {
     double value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     // The whole text must be the number; from_chars reads no locale.
-    if (text.empty() || error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    if (text.empty() || end != text.data() + text.size()) return std::nullopt;
+    if (error == std::errc::result_out_of_range)
+        value = beyondRange(text);
+    else if (error != std::errc())
+        return std::nullopt;
     // fmin and fmax ignore a not-a-number operand.
     return std::fmax(std::fmin(value, 60.0), 1.0);
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "core/RemoteState.h"
 #include "core/StateKeys.h"
 
@@ -88,6 +90,30 @@ TEST_F(TracksScreenModelTest, TheWindowJumpsOneStepAtATimeWithThePlayheadAQuarte
     }
     EXPECT_EQ(TracksScreenModel::span(Unit::beats), 64.0);
     EXPECT_EQ(TracksScreenModel::span(Unit::seconds), 32.0);
+}
+
+TEST_F(TracksScreenModelTest, AHugePositionStillGetsAWholeWindowOfDistinctMarks) {
+    const struct {
+        const char* time;
+        Unit unit;
+        double step;
+    } cases[] = {
+        {"1e17:00", Unit::seconds, 1},
+        {"0:1e300", Unit::seconds, 1},
+        {"9223372036854775807.1.1.0", Unit::beats, 4},
+        {"4503599627370496.1.1.0", Unit::beats, 4},
+    };
+    for (const auto& c : cases) {
+        const auto model = at(c.time);
+        SCOPED_TRACE(c.time);
+        ASSERT_EQ(model.unit, c.unit);
+        EXPECT_EQ(model.playhead, TimelinePosition::parse(c.time)->value);
+        EXPECT_EQ(model.windowEnd - model.windowStart, TracksScreenModel::span(c.unit));
+        EXPECT_GE(model.windowStart, 0.0);
+        EXPECT_EQ(std::fmod(model.windowStart, c.step), 0.0);
+        // Every step across the window lands on a time of its own, in order.
+        for (double t = model.windowStart; t < model.windowEnd; t += c.step) ASSERT_LT(t, t + c.step);
+    }
 }
 
 TEST_F(TracksScreenModelTest, AnUnreadablePositionLeavesNoTimelineAndReadsNoCycle) {

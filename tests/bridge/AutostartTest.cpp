@@ -56,6 +56,29 @@ TEST_F(AutostartTest, AHiddenEntryCountsAsOff) {
     EXPECT_TRUE(autostart.enabled());
 }
 
+TEST_F(AutostartTest, ReadsTheEntryAsADesktopEntry) {
+    const Autostart autostart(root, "/usr/bin/corvane-bridge");
+    fs::create_directories(root / "autostart");
+    const auto enabledWith = [&](const std::string& text) {
+        std::ofstream(autostart.entryPath(), std::ios::trunc) << text;
+        return autostart.enabled();
+    };
+    EXPECT_FALSE(enabledWith("[Desktop Entry]\nExec=corvane-bridge\nHidden = true\n"));
+    EXPECT_FALSE(enabledWith("[Desktop Entry]\nExec=corvane-bridge\nX-GNOME-Autostart-enabled=false\n"));
+    EXPECT_FALSE(enabledWith("[Desktop Entry]\nX-GNOME-Autostart-enabled =\tfalse\nHidden=false\n"));
+    EXPECT_TRUE(enabledWith("[Desktop Entry]\nExec=corvane-bridge\nHidden=false\nX-GNOME-Autostart-enabled = true\n"));
+    // Only the entry's own group counts, and a comment is no key.
+    EXPECT_TRUE(enabledWith("# Hidden=true\n[Desktop Entry]\nExec=corvane-bridge\n\n"
+                            "[Desktop Action quit]\nHidden=true\nX-GNOME-Autostart-enabled=false\n"));
+    // What is no desktop entry starts nothing at login.
+    EXPECT_FALSE(enabledWith("Exec=corvane-bridge\n"));
+    EXPECT_FALSE(enabledWith("[Other]\nExec=corvane-bridge\n"));
+
+    autostart.setEnabled(true);
+    EXPECT_TRUE(autostart.enabled());
+    EXPECT_EQ(readFile(autostart.entryPath()).find("Hidden"), std::string::npos);
+}
+
 TEST_F(AutostartTest, FailuresNameThePathAndTheReason) {
     std::ofstream(root / "config") << "not a folder";
     const Autostart autostart(root / "config", "/usr/bin/corvane-bridge");
@@ -81,6 +104,9 @@ TEST_F(AutostartTest, IsOfferedOnlyOutsideABuildFolder) {
     std::ofstream(root / "build" / "CMakeCache.txt") << "";
     EXPECT_FALSE(Autostart::offered(root / "build" / "corvane-bridge"));
     EXPECT_TRUE(Autostart::offered(root / "corvane-bridge"));
+    // Where a package or `cmake --install` puts it.
+    EXPECT_TRUE(Autostart::offered("/usr/bin/corvane-bridge"));
+    EXPECT_TRUE(Autostart::offered("/usr/local/bin/corvane-bridge"));
 }
 
 }  // namespace

@@ -65,6 +65,17 @@ TEST(CommandLine, MaxFPSIsClampedToOneToSixty) {
     EXPECT_EQ(run({"--max-fps", "10", "--max-fps", "20"}).options.maxFPS, 20.0);
 }
 
+TEST(CommandLine, MaxFPSBeyondTheRangeOfADoubleIsStillANumber) {
+    EXPECT_EQ(run({"--max-fps", "1e309"}).options.maxFPS, 60.0);
+    EXPECT_EQ(run({"--max-fps", "1.5e999"}).options.maxFPS, 60.0);
+    EXPECT_EQ(run({"--max-fps", "1" + std::string(400, '0')}).options.maxFPS, 60.0);
+    EXPECT_EQ(run({"--max-fps", "-1e309"}).options.maxFPS, 1.0);
+    EXPECT_EQ(run({"--max-fps", "1e-400"}).options.maxFPS, 1.0);
+    EXPECT_EQ(run({"--max-fps", "-1e-400"}).options.maxFPS, 1.0);
+    EXPECT_EQ(run({"--max-fps", "0." + std::string(400, '0') + "1"}).options.maxFPS, 1.0);
+    EXPECT_EQ(run({"--max-fps", "1e309x"}).options.maxFPS, 30.0);
+}
+
 TEST(CommandLine, NumbersAreReadWithoutTheLocale) {
     // A comma is never a decimal point, whatever the user's locale says.
     EXPECT_EQ(run({"--max-fps", "12,5"}).options.maxFPS, 30.0);
