@@ -150,9 +150,14 @@ std::vector<std::string> usbListingLines(const std::vector<USBDeviceRecord>& dev
 
 int usbCommand(DiagEnvironment& environment) {
     auto run = CommandRun::create(environment);
-    auto devices = environment.usbListing();
-    if (!devices) return 0;
-    for (const std::string& line : usbListingLines(*devices)) run->print(line);
+    std::vector<USBDeviceRecord> devices;
+    try {
+        devices = environment.usbListing();
+    } catch (const USBListingError& error) {
+        run->print(std::string("error: ") + error.what());
+        return 1;
+    }
+    for (const std::string& line : usbListingLines(devices)) run->print(line);
     return 0;
 }
 

@@ -13,9 +13,7 @@ DiagHarness::DiagHarness() {
     dataDirectory = std::filesystem::path(::mkdtemp(pattern)) / "corvane";
     environment.midi = midi;
     environment.usb = [usb = usb] { return std::static_pointer_cast<USBBackend>(usb); };
-    environment.usbListing = [] {
-        return std::optional<std::vector<USBDeviceRecord>>(std::vector<USBDeviceRecord>{});
-    };
+    environment.usbListing = [] { return std::vector<USBDeviceRecord>{}; };
     environment.dataDirectory = dataDirectory;
     environment.output = [this](std::string_view text) {
         if (killed_) return;

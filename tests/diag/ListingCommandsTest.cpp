@@ -84,10 +84,15 @@ TEST(USBListingTest, NoDeviceIsOneLine) {
     DiagHarness diag;
     EXPECT_EQ(diag.run({"usb"}), 0);
     EXPECT_EQ(diag.lines, (Lines{"No Ableton USB device found."}));
-    diag.lines.clear();
-    diag.environment.usbListing = [] { return std::optional<std::vector<USBDeviceRecord>>(); };
-    EXPECT_EQ(diag.run({"usb"}), 0);
-    EXPECT_TRUE(diag.lines.empty());
+}
+
+TEST(USBListingTest, AUSBSystemThatCannotBeAskedIsAnErrorNotSilence) {
+    DiagHarness diag;
+    diag.environment.usbListing = []() -> std::vector<USBDeviceRecord> {
+        throw USBListingError("libusb could not start (Insufficient memory)");
+    };
+    EXPECT_EQ(diag.run({"usb"}), 1);
+    EXPECT_EQ(diag.lines, (Lines{"error: libusb could not start (Insufficient memory)"}));
 }
 
 TEST(MIDIPortsTest, ListsSourcesThenDestinationsInTheSystemsOrder) {
