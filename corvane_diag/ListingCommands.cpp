@@ -3,6 +3,7 @@
 #include "corvane_diag/CommandRun.h"
 #include "corvane_diag/TextFormat.h"
 #include "hardware/MIDIEndpoints.h"
+#include "hardware/MIDIError.h"
 
 namespace corvane {
 
@@ -163,12 +164,19 @@ int usbCommand(DiagEnvironment& environment) {
 
 int midiPortsCommand(DiagEnvironment& environment) {
     auto run = CommandRun::create(environment);
+    std::vector<MIDIEndpointInfo> sources;
+    std::vector<MIDIEndpointInfo> destinations;
+    try {
+        sources = MIDIEndpoints::sources(*environment.midi);
+        destinations = MIDIEndpoints::destinations(*environment.midi);
+    } catch (const MIDIError& error) {
+        run->print(std::string("error: ") + error.what());
+        return 1;
+    }
     run->print("Sources (apps read from these):");
-    for (const MIDIEndpointInfo& source : MIDIEndpoints::sources(*environment.midi))
-        run->print("  " + source.description());
+    for (const MIDIEndpointInfo& source : sources) run->print("  " + source.description());
     run->print("Destinations (apps write to these):");
-    for (const MIDIEndpointInfo& destination : MIDIEndpoints::destinations(*environment.midi))
-        run->print("  " + destination.description());
+    for (const MIDIEndpointInfo& destination : destinations) run->print("  " + destination.description());
     return 0;
 }
 

@@ -105,5 +105,17 @@ TEST(MIDIPortsTest, ListsSourcesThenDestinationsInTheSystemsOrder) {
                                  "  Ableton Push 3 Live Port [id 1001]"}));
 }
 
+TEST(MIDIPortsTest, WithoutASequencerItFailsAsTheOtherMIDICommandsDo) {
+    DiagHarness diag;
+    diag.midi->makeUnreachable();
+    EXPECT_EQ(diag.run({"identity"}), 1);
+    ASSERT_EQ(diag.lines.size(), 1u);
+    const std::string clientFailure = diag.lines[0];
+    EXPECT_TRUE(clientFailure.starts_with("error: MIDIClientCreate failed")) << clientFailure;
+    diag.lines.clear();
+    EXPECT_EQ(diag.run({"midi-ports"}), 1);
+    EXPECT_EQ(diag.lines, (Lines{clientFailure}));
+}
+
 }  // namespace
 }  // namespace corvane
