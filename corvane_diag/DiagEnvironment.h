@@ -28,7 +28,8 @@ struct DiagEnvironment {
     std::shared_ptr<MIDIBackend> midi;
     // Made when a command first needs it.
     std::function<std::shared_ptr<USBBackend>()> usb;
-    std::function<std::optional<std::vector<USBDeviceRecord>>()> usbListing;
+    // Fails with USBListingError when the USB system cannot be asked.
+    std::function<std::vector<USBDeviceRecord>()> usbListing;
     Output output;
     // Where the velocity-curve backup lives.
     std::filesystem::path dataDirectory;

@@ -26,6 +26,11 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr double transferTimeout = 1.0;
+// The longest wait the commands make, about 31 years: every deadline and sleep stays far inside
+// what the clock's nanoseconds hold.
+constexpr double longestWait = 1e9;
+// The slowest rate whose period is a wait that fits.
+constexpr double slowestRate = 1 / longestWait;
 
 PixelOrder pixelOrder(const Arguments& arguments) {
     auto text = arguments.option("--order");
@@ -50,19 +55,22 @@ std::shared_ptr<USBDisplay> openDisplay(CommandRun& run) {
     }
 }
 
+// `seconds` as the clock counts them, 0 for none or less (or not a number), at most longestWait.
+Clock::duration asWait(double seconds) {
+    if (!(seconds > 0)) return Clock::duration::zero();
+    return std::chrono::duration_cast<Clock::duration>(
+        std::chrono::duration<double>(std::min(seconds, longestWait)));
+}
+
 void pause(double seconds) {
-    if (seconds > 0) std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+    const Clock::duration length = asWait(seconds);
+    if (length > Clock::duration::zero()) std::this_thread::sleep_for(length);
 }
 
-bool positive(double rate) { return std::isfinite(rate) && rate > 0; }
+// A rate whose period is a pause that fits; 0, less, not a number or slower is not one.
+bool usableRate(double rate) { return std::isfinite(rate) && rate >= slowestRate; }
 
-// Now plus `seconds`; now for none or less (or not a number), and at most a few decades on.
-Clock::time_point deadline(double seconds) {
-    const Clock::time_point now = Clock::now();
-    if (!(seconds > 0)) return now;
-    const double bounded = std::min(seconds, 1e9);
-    return now + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(bounded));
-}
+Clock::time_point deadline(double seconds) { return Clock::now() + asWait(seconds); }
 
 }  // namespace
 
@@ -86,9 +94,10 @@ int displayTestCommand(DiagEnvironment& environment) {
     const PixelOrder order = pixelOrder(arguments);
     const double seconds = arguments.number("--seconds").value_or(10);
     const std::optional<double> fps = arguments.number("--fps");
-    // A rate of 0 or less would pause forever, or not at all.
-    if (fps && !positive(*fps)) {
-        run->print("error: --fps must be a number of frames a second above 0");
+    // A rate of 0 or less would pause forever, or not at all; one barely above 0 would pause
+    // longer than a sleep can hold.
+    if (fps && !usableRate(*fps)) {
+        run->print("error: --fps must be a number of frames a second, at least 0.000000001");
         return 1;
     }
     const double interval = fps ? 1 / *fps : 0.1;
@@ -132,8 +141,8 @@ int displaySweepCommand(DiagEnvironment& environment) {
     const double stageSeconds = arguments.number("--stage-seconds").value_or(8);
     const std::vector<double> rates = parseRates(arguments.option("--rates").value_or("30,15,10,5,3,2"));
     for (double rate : rates) {
-        if (!positive(rate)) {
-            run->print("error: --rates must list frame rates above 0");
+        if (!usableRate(rate)) {
+            run->print("error: --rates must list frame rates of at least 0.000000001");
             return 1;
         }
     }

@@ -137,8 +137,7 @@ private:
                    TextFormat::fixed(stats.lastRenderMs, 2) + " ms, encode " +
                    TextFormat::fixed(stats.lastEncodeMs, 2) + " ms, transfer " +
                    TextFormat::fixed(stats.lastTransferMs, 2) + " ms");
-        // The statistics are the last line: stopping reports no detach.
-        monitor_->onDetach = nullptr;
+        // An open display closes here and says so after the statistics.
         monitor_->stop();
         run_.finish(0);
     }

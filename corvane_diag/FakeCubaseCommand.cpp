@@ -68,16 +68,17 @@ public:
             run_.finish(1);
             return run_.status();
         }
-        run_.print(
-            "fake Cubase connected: encoder 1 = volume, Play toggles, Page ◀ ▶ changes track. Ctrl-C to "
-            "stop.");
-        sendStartSequence();
-        run_.every(1.0, [this] { send(HostMessage::heartbeat()); });
+        // Before the banner: once it invites Ctrl-C, Ctrl-C has to say goodbye.
         run_.catchInterrupt([this] {
             sendRaw({0xB0, play, 0x00});
             send(HostMessage::goodbye());
             run_.finish(0);
         });
+        run_.print(
+            "fake Cubase connected: encoder 1 = volume, Play toggles, Page ◀ ▶ changes track. Ctrl-C to "
+            "stop.");
+        sendStartSequence();
+        run_.every(1.0, [this] { send(HostMessage::heartbeat()); });
         return run_.wait();
     }
 

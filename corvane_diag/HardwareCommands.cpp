@@ -168,7 +168,14 @@ int paletteTestCommand(DiagEnvironment& environment, std::uint8_t index) {
                                  handle));
     if (!port) return run->status();
     port->send(PushSysEx::queryPaletteEntry(index));
-    run->timeOut(3.0, [&] { return "timed out (" + std::to_string(received.size()) + " replies)"; });
+    run->timeOut(3.0, [&] {
+        std::string line = "timed out (" + std::to_string(received.size()) + " replies)";
+        if (received.empty()) return line + "; nothing was changed";
+        // The test colour may be in the entry by now: the colour read at the start goes back.
+        port->send(PushSysEx::setPalette(received.front()));
+        port->send(PushSysEx::reapply());
+        return line + "; palette entry " + std::to_string(index) + " put back as it was";
+    });
     return run->wait();
 }
 

@@ -3,6 +3,7 @@
 #include "corvane_diag/CommandRun.h"
 #include "corvane_diag/TextFormat.h"
 #include "hardware/MIDIEndpoints.h"
+#include "hardware/MIDIError.h"
 
 namespace corvane {
 
@@ -150,20 +151,32 @@ std::vector<std::string> usbListingLines(const std::vector<USBDeviceRecord>& dev
 
 int usbCommand(DiagEnvironment& environment) {
     auto run = CommandRun::create(environment);
-    auto devices = environment.usbListing();
-    if (!devices) return 0;
-    for (const std::string& line : usbListingLines(*devices)) run->print(line);
+    std::vector<USBDeviceRecord> devices;
+    try {
+        devices = environment.usbListing();
+    } catch (const USBListingError& error) {
+        run->print(std::string("error: ") + error.what());
+        return 1;
+    }
+    for (const std::string& line : usbListingLines(devices)) run->print(line);
     return 0;
 }
 
 int midiPortsCommand(DiagEnvironment& environment) {
     auto run = CommandRun::create(environment);
+    std::vector<MIDIEndpointInfo> sources;
+    std::vector<MIDIEndpointInfo> destinations;
+    try {
+        sources = MIDIEndpoints::sources(*environment.midi);
+        destinations = MIDIEndpoints::destinations(*environment.midi);
+    } catch (const MIDIError& error) {
+        run->print(std::string("error: ") + error.what());
+        return 1;
+    }
     run->print("Sources (apps read from these):");
-    for (const MIDIEndpointInfo& source : MIDIEndpoints::sources(*environment.midi))
-        run->print("  " + source.description());
+    for (const MIDIEndpointInfo& source : sources) run->print("  " + source.description());
     run->print("Destinations (apps write to these):");
-    for (const MIDIEndpointInfo& destination : MIDIEndpoints::destinations(*environment.midi))
-        run->print("  " + destination.description());
+    for (const MIDIEndpointInfo& destination : destinations) run->print("  " + destination.description());
     return 0;
 }
 

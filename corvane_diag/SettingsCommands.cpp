@@ -1,8 +1,10 @@
 #include "corvane_diag/SettingsCommands.h"
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <sstream>
+#include <string_view>
 #include <system_error>
 
 #include "core/PushSysEx.h"
@@ -27,21 +29,45 @@ std::string backupText(const std::vector<int>& values) {
     return text;
 }
 
-std::vector<int> parseBackup(const std::string& text) {
+Expected<std::vector<int>, BackupProblem> parseBackup(const std::string& text) {
+    constexpr std::string_view space = " \t\n\r\v\f";
+    auto problem = [](int line, std::string what) {
+        return Unexpected(BackupProblem{line, std::move(what)});
+    };
     std::vector<int> values;
-    std::size_t start = 0;
-    while (start <= text.size()) {
-        std::size_t blank = text.find(' ', start);
-        if (blank == std::string::npos) blank = text.size();
-        std::string_view piece(text.data() + start, blank - start);
-        start = blank + 1;
-        if (piece.empty()) continue;
-        constexpr std::string_view space = " \t\n\r\v\f";
-        const std::size_t first = piece.find_first_not_of(space);
-        if (first == std::string_view::npos) continue;
-        piece = piece.substr(first, piece.find_last_not_of(space) - first + 1);
-        auto value = parseInteger(piece);
-        if (value && *value >= INT32_MIN && *value <= INT32_MAX) values.push_back(static_cast<int>(*value));
+    int valuesLine = 0;
+    int line = 0;
+    std::size_t lineStart = 0;
+    while (lineStart <= text.size()) {
+        std::size_t lineEnd = text.find('\n', lineStart);
+        if (lineEnd == std::string::npos) lineEnd = text.size();
+        const std::string_view lineText(text.data() + lineStart, lineEnd - lineStart);
+        lineStart = lineEnd + 1;
+        ++line;
+        std::size_t start = 0;
+        while (start <= lineText.size()) {
+            std::size_t blank = lineText.find(' ', start);
+            if (blank == std::string_view::npos) blank = lineText.size();
+            std::string_view piece = lineText.substr(start, blank - start);
+            start = blank + 1;
+            const std::size_t first = piece.find_first_not_of(space);
+            if (first == std::string_view::npos) continue;
+            piece = piece.substr(first, piece.find_last_not_of(space) - first + 1);
+            if (valuesLine == 0) valuesLine = line;
+            if (line != valuesLine)
+                return problem(line, "values after the end of line " + std::to_string(valuesLine));
+            const auto value = parseInteger(piece);
+            if (!value) return problem(line, "\"" + std::string(piece) + "\" is not a number");
+            if (*value < 1 || *value > 127)
+                return problem(line, std::to_string(*value) + " is not a velocity from 1 to 127");
+            if (values.size() == static_cast<std::size_t>(length))
+                return problem(line, "the saved curve has more than 128 entries");
+            values.push_back(static_cast<int>(*value));
+        }
+    }
+    if (values.size() != static_cast<std::size_t>(length)) {
+        return problem(std::max(valuesLine, 1),
+                       "the saved curve has " + std::to_string(values.size()) + " entries, not 128");
     }
     return values;
 }
@@ -285,11 +311,14 @@ int velocityRestoreCommand(DiagEnvironment& environment) {
         run->print("No saved curve at " + path.string());
         return 1;
     }
-    const std::vector<int> values = VelocityCurve::parseBackup(*text);
-    if (values.size() != VelocityCurve::length) {
-        run->print("The saved curve has " + std::to_string(values.size()) + " entries, not 128");
+    auto parsed = VelocityCurve::parseBackup(*text);
+    if (!parsed) {
+        // Nothing goes to the Push from a file that is not a curve.
+        run->print("error: " + path.string() + ", line " + std::to_string(parsed.error().line) + ": " +
+                   parsed.error().problem);
         return 1;
     }
+    const std::vector<int> values = std::move(*parsed);
     std::vector<std::optional<int>> readBack(VelocityCurve::length);
     auto engine = AbletonQuery::start(
         *run, curveQueries(),

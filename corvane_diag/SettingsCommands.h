@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/Expected.h"
 #include "core/MIDIMessage.h"
 #include "corvane_diag/DiagEnvironment.h"
 
@@ -25,9 +26,16 @@ std::filesystem::path backupFile(const DiagEnvironment& environment);
 
 // The 128 values as decimal integers, one blank between each, no line end.
 std::string backupText(const std::vector<int>& values);
-// The values that read as decimal integers from pieces split at single blanks; the caller checks
-// the count.
-std::vector<int> parseBackup(const std::string& text);
+// Why a backup is not a curve: the first line (counted from 1) with something wrong, and what.
+struct BackupProblem {
+    int line = 1;
+    std::string problem;
+    bool operator==(const BackupProblem&) const = default;
+};
+
+// The 128 velocities of a backup: decimal integers (a sign allowed) split at blanks, all on one
+// line, each 1...127, white space around them ignored.
+Expected<std::vector<int>, BackupProblem> parseBackup(const std::string& text);
 
 // The 8 framed writes of 16 entries each, ascending; needs at least 128 values.
 std::vector<Bytes> curveChunks(const std::vector<int>& values);

@@ -81,6 +81,7 @@ public:
     DeviceList& operator=(const DeviceList&) = delete;
 
     bool ok() const { return count_ >= 0; }
+    int error() const { return static_cast<int>(count_); }
     std::size_t size() const { return count_ > 0 ? static_cast<std::size_t>(count_) : 0; }
     libusb_device* operator[](std::size_t i) const { return list_[i]; }
 
@@ -160,12 +161,16 @@ USBDeviceRecord deviceRecord(libusb_device* device, const libusb_device_descript
 
 }  // namespace
 
-std::optional<std::vector<USBDeviceRecord>> listAbletonUSBDevices() {
+std::vector<USBDeviceRecord> listAbletonUSBDevices() {
     libusb_context* raw = nullptr;
-    if (libusb_init(&raw) != 0) return std::nullopt;
+    if (int rc = libusb_init(&raw); rc != LIBUSB_SUCCESS)
+        throw USBListingError(std::string("libusb could not start (") + libusb_strerror(rc) + ")");
     std::unique_ptr<libusb_context, ContextCloser> context(raw);
     DeviceList list(context.get());
-    if (!list.ok()) return std::nullopt;
+    if (!list.ok()) {
+        throw USBListingError(std::string("the USB device list could not be read (") +
+                              libusb_strerror(list.error()) + ")");
+    }
     std::vector<USBDeviceRecord> records;
     for (std::size_t i = 0; i < list.size(); ++i) {
         libusb_device_descriptor descriptor{};

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -53,7 +54,13 @@ struct USBDeviceRecord {
     std::vector<USBInterfaceRecord> interfaces;
 };
 
-// Every device of vendor 0x2982, in the system's order; absent when the system cannot be asked.
-std::optional<std::vector<USBDeviceRecord>> listAbletonUSBDevices();
+// The USB system could not be asked: libusb did not start, or the device list could not be read.
+class USBListingError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Every device of vendor 0x2982, in the system's order; fails with USBListingError.
+std::vector<USBDeviceRecord> listAbletonUSBDevices();
 
 }  // namespace corvane

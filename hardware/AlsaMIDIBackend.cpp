@@ -385,10 +385,9 @@ std::vector<MIDIBackend::Endpoint> AlsaMIDIBackend::State::endpoints(bool source
     snd_seq_t* seq = lister ? lister->seq.get() : nullptr;
     if (seq == nullptr) {
         snd_seq_t* opened = nullptr;
-        if (int error = snd_seq_open(&opened, "default", SND_SEQ_OPEN_DUPLEX, 0); error < 0) {
-            Log::shared().debug([&] { return "MIDI endpoints: " + alsaDetail(error); });
-            return {};
-        }
+        // Opening is what making a client starts with, and fails the same way.
+        if (int error = snd_seq_open(&opened, "default", SND_SEQ_OPEN_DUPLEX, 0); error < 0)
+            fail(error, "MIDIClientCreate");
         transient.reset(opened);
         seq = opened;
     }

@@ -9,7 +9,7 @@
 // each client on the main queue. Unique IDs follow AlsaPortIdentities; no port is ever offline.
 //
 // Where the machine has no sequencer (/dev/snd/seq is missing), creating a client fails with a
-// MIDIError that says so, and the listings are empty.
+// MIDIError that says so, and so do the listings.
 
 #include <memory>
 

@@ -3,7 +3,8 @@
 // per platform (the ALSA sequencer in the programs, a simulated MIDI system in the tests).
 //
 // Every object the backend makes is named by a MIDIRef: clients, ports, endpoints. Creating one
-// fails with MIDIError. Sources and destinations are listed in the system's order.
+// fails with MIDIError. Sources and destinations are listed in the system's order; a listing
+// fails with MIDIError ("MIDIClientCreate") when the system cannot be asked at all.
 //
 // Contract for every backend:
 // - Receive callbacks get one byte run (the bytes of one received packet, in order) per call, on

@@ -8,7 +8,8 @@
 
 namespace corvane::MIDIEndpoints {
 
-// Every source (destination) in the system's order.
+// Every source (destination) in the system's order. Fails with MIDIError when the system cannot
+// be asked, rather than seeming empty.
 std::vector<MIDIEndpointInfo> sources(MIDIBackend& backend = *MIDIBackend::system());
 std::vector<MIDIEndpointInfo> destinations(MIDIBackend& backend = *MIDIBackend::system());
 

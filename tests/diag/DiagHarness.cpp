@@ -13,16 +13,23 @@ DiagHarness::DiagHarness() {
     dataDirectory = std::filesystem::path(::mkdtemp(pattern)) / "corvane";
     environment.midi = midi;
     environment.usb = [usb = usb] { return std::static_pointer_cast<USBBackend>(usb); };
-    environment.usbListing = [] {
-        return std::optional<std::vector<USBDeviceRecord>>(std::vector<USBDeviceRecord>{});
-    };
+    environment.usbListing = [] { return std::vector<USBDeviceRecord>{}; };
     environment.dataDirectory = dataDirectory;
     environment.output = [this](std::string_view text) {
+        if (killed_) return;
         std::size_t start = 0;
         for (;;) {
             std::size_t end = text.find('\n', start);
             std::string line(text.substr(start, end == std::string_view::npos ? end : end - start));
             lines.push_back(line);
+            if (!interruptText_.empty() && line.find(interruptText_) != std::string::npos) {
+                interruptText_.clear();
+                if (interruptHandler_) {
+                    MainQueue::async([handler = interruptHandler_] { handler(); });
+                } else {
+                    killed_ = true;
+                }
+            }
             for (Reaction& reaction : reactions_) {
                 if (reaction.done || line.find(reaction.text) == std::string::npos) continue;
                 reaction.done = true;
@@ -38,6 +45,7 @@ DiagHarness::DiagHarness() {
     };
     environment.started = [this](CommandRun& run) {
         running_ = &run;
+        if (killed_) run.finish(130);
         for (auto& [seconds, action] : timed_) {
             pending_.push_back(MainQueue::asyncAfter(
                 std::chrono::nanoseconds(static_cast<std::int64_t>(seconds * 1e9)), whileRunning(action)));
@@ -54,7 +62,11 @@ DiagHarness::~DiagHarness() {
 
 int DiagHarness::run(std::vector<std::string> arguments, double timeScale) {
     environment.timeScale = timeScale;
-    const int status = runDiag(environment, std::move(arguments));
+    killed_ = false;
+    int status = runDiag(environment, std::move(arguments));
+    if (killed_) status = 130;
+    killed_ = false;
+    interruptText_.clear();
     running_ = nullptr;
     for (const WorkItem& item : pending_) item.cancel();
     pending_.clear();
@@ -93,6 +105,8 @@ void DiagHarness::when(std::string text, std::function<void()> action) {
 void DiagHarness::after(double seconds, std::function<void()> action) {
     timed_.emplace_back(seconds, std::move(action));
 }
+
+void DiagHarness::interruptAsPrinted(std::string text) { interruptText_ = std::move(text); }
 
 void DiagHarness::interrupt() {
     if (interruptHandler_) {

@@ -43,6 +43,10 @@ public:
               std::chrono::milliseconds timeout = std::chrono::seconds(5));
     // Plays Ctrl-C: the command's handler when it set one, else the end of the process (130).
     void interrupt();
+    // Plays Ctrl-C the moment a printed line contains `text`, as the process takes a signal then:
+    // a handler the command has set runs on the main queue next; without one the process ends
+    // at once with 130, and nothing the command does after that counts.
+    void interruptAsPrinted(std::string text);
 
     bool printed(const std::string& line) const;
     // The lines from the first that equals `first`, or none.
@@ -55,6 +59,8 @@ private:
         bool done = false;
     };
     std::vector<Reaction> reactions_;
+    std::string interruptText_;
+    bool killed_ = false;
     std::vector<std::pair<double, std::function<void()>>> timed_;
     // Runs `action` on the main queue, if a command still runs by then.
     std::function<void()> whileRunning(std::function<void()> action);

@@ -83,6 +83,19 @@ TEST_F(DisplayCommandsTest, RatesThatArePausesOfNoLengthAreRefused) {
     EXPECT_EQ(diag.usb->opens(), 0);
 }
 
+TEST_F(DisplayCommandsTest, RatesTooSlowForAPauseToHoldAreRefusedLikeZero) {
+    diag.usb->plug();
+    EXPECT_EQ(diag.run({"display-test", "--fps", "1e-300", "--seconds", "0.05"}), 1);
+    EXPECT_EQ(diag.run({"display-sweep", "--rates", "30,1e-300", "--stage-seconds", "0.05"}), 1);
+    EXPECT_EQ(diag.usb->opens(), 0);
+    EXPECT_EQ(diag.lines, (Lines{"error: --fps must be a number of frames a second, at least 0.000000001",
+                                 "error: --rates must list frame rates of at least 0.000000001"}));
+    // The slowest rate there is passes.
+    diag.lines.clear();
+    EXPECT_EQ(diag.run({"display-test", "--fps", "0.000000001", "--seconds", "0"}), 0);
+    EXPECT_EQ(diag.lines.back(), "done, 0 frames sent");
+}
+
 TEST_F(DisplayCommandsTest, SweepRunsOneStageARate) {
     diag.usb->plug();
     EXPECT_EQ(diag.run({"display-sweep", "--rates", "30,,x,15", "--stage-seconds", "0.1"}), 0);

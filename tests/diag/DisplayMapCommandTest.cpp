@@ -69,10 +69,11 @@ TEST(DisplayMapCommandTest, ColumnsFollowTheControlsAndLitControlsGoDarkOnCtrlC)
     EXPECT_TRUE(diag.printed("track encoder 1 -1"));
     EXPECT_TRUE(diag.printed("lower display button 2 down"));
     EXPECT_TRUE(diag.printed("pad row 1 col 2 on vel 101"));
-    ASSERT_GE(diag.lines.size(), 2u);
-    EXPECT_EQ(diag.lines[diag.lines.size() - 2], "");
-    EXPECT_TRUE(diag.lines.back().starts_with("frames rendered ")) << diag.lines.back();
-    EXPECT_NE(diag.lines.back().find(", errors 0, last render "), std::string::npos) << diag.lines.back();
+    ASSERT_GE(diag.lines.size(), 3u);
+    EXPECT_EQ(diag.lines[diag.lines.size() - 3], "");
+    const std::string statistics = diag.lines[diag.lines.size() - 2];
+    EXPECT_TRUE(statistics.starts_with("frames rendered ")) << statistics;
+    EXPECT_NE(statistics.find(", errors 0, last render "), std::string::npos) << statistics;
 
     using M = MIDIMessage;
     EXPECT_EQ(beforeCtrlC, (std::vector<M>{M::controlChange(0, 21, 125), M::controlChange(0, 21, 0),
@@ -85,6 +86,20 @@ TEST(DisplayMapCommandTest, ColumnsFollowTheControlsAndLitControlsGoDarkOnCtrlC)
 
     ASSERT_TRUE(diag.usb->lastFrame());
     EXPECT_TRUE(diag.usb->lastFrame()->pixels == expectedPicture);
+}
+
+TEST(DisplayMapCommandTest, CtrlCPrintsTheStatisticsThenStopsTheMonitorWhichClosesTheDisplay) {
+    DiagHarness diag;
+    diag.usb->plug();
+    diag.when("display-map running", [&] { diag.interrupt(); });
+    EXPECT_EQ(diag.run({"display-map"}), 0);
+    ASSERT_EQ(diag.lines.size(), 6u);
+    EXPECT_EQ(Lines(diag.lines.begin(), diag.lines.begin() + 4),
+              (Lines{"Waiting for Ableton Push 3 Live Port…", "Push display attached",
+                     "display-map running — Ctrl-C to exit", ""}));
+    EXPECT_TRUE(diag.lines[4].starts_with("frames rendered ")) << diag.lines[4];
+    EXPECT_EQ(diag.lines[5], "Push display detached");
+    EXPECT_EQ(diag.usb->openInterfaces(), 0);
 }
 
 TEST(DisplayMapCommandTest, RunsWithoutADisplayAndWaitsForThePush) {

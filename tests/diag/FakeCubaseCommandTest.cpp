@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <mutex>
 
 #include "core/BridgeCodec.h"
@@ -156,6 +157,19 @@ TEST_F(FakeCubaseCommandTest, FollowsTheBridgeAwayAndBackAndKeepsTheHeartbeat) {
     ASSERT_FALSE(messages.empty());
     EXPECT_EQ(messages.front(), HostMessage::hello("fake-0.1"));
     EXPECT_GE(bridge.heartbeats(), 2);
+}
+
+TEST_F(FakeCubaseCommandTest, CtrlCAsSoonAsTheBannerInvitesItStillSaysGoodbye) {
+    FakeBridge bridge(diag.midi);
+    diag.interruptAsPrinted("Ctrl-C to stop.");
+    EXPECT_EQ(diag.run({"fake-cubase"}), 0);
+    diag.midi->settle();
+    const std::vector<HostMessage> messages = bridge.hostMessages();
+    ASSERT_FALSE(messages.empty());
+    EXPECT_EQ(messages.back(), HostMessage::goodbye());
+    const std::vector<MIDIMessage> received = bridge.received();
+    const MIDIMessage playOff = MIDIMessage::controlChange(0, 85, 0);
+    EXPECT_NE(std::find(received.begin(), received.end(), playOff), received.end());
 }
 
 TEST(FakeCubaseVolumeTest, DecibelsAroundUnity) {

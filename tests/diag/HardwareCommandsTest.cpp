@@ -69,7 +69,23 @@ TEST_F(HardwareCommandsTest, UnansweredQueriesTimeOut) {
     EXPECT_EQ(diag.lines, (Lines{"timed out after 0 of 2 entries"}));
     diag.lines.clear();
     EXPECT_EQ(diag.run({"palette-test"}, 0.01), 1);
-    EXPECT_EQ(diag.lines, (Lines{"timed out (0 replies)"}));
+    EXPECT_EQ(diag.lines, (Lines{"timed out (0 replies); nothing was changed"}));
+}
+
+TEST_F(HardwareCommandsTest, PaletteTestWithoutItsReadBackPutsTheOriginalBackBeforeTimingOut) {
+    SimulatedPush3 push(diag.midi);
+    const PushSysEx::PaletteEntry original{.index = 94, .red = 12, .green = 34, .blue = 56, .white = 78};
+    push.setPaletteEntry(original);
+    push.answerQueries(1);  // the first read, then nothing
+    EXPECT_EQ(diag.run({"palette-test"}, 0.01), 1);
+    EXPECT_EQ(diag.lines, (Lines{"timed out (1 replies); palette entry 94 put back as it was"}));
+    diag.midi->settle();
+    EXPECT_EQ(push.paletteEntry(94), original);
+    EXPECT_EQ(push.shownPaletteEntry(94), original);
+    EXPECT_EQ(push.reapplyCount(), 1);
+    const std::vector<Bytes> commands = push.commandsReceived();
+    ASSERT_GE(commands.size(), 2u);
+    EXPECT_EQ(commands.back(), Bytes{PushSysEx::reapplyPalette});
 }
 
 TEST_F(HardwareCommandsTest, PalettePrintsOneLineAnEntry) {

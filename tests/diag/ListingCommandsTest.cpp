@@ -84,10 +84,15 @@ TEST(USBListingTest, NoDeviceIsOneLine) {
     DiagHarness diag;
     EXPECT_EQ(diag.run({"usb"}), 0);
     EXPECT_EQ(diag.lines, (Lines{"No Ableton USB device found."}));
-    diag.lines.clear();
-    diag.environment.usbListing = [] { return std::optional<std::vector<USBDeviceRecord>>(); };
-    EXPECT_EQ(diag.run({"usb"}), 0);
-    EXPECT_TRUE(diag.lines.empty());
+}
+
+TEST(USBListingTest, AUSBSystemThatCannotBeAskedIsAnErrorNotSilence) {
+    DiagHarness diag;
+    diag.environment.usbListing = []() -> std::vector<USBDeviceRecord> {
+        throw USBListingError("libusb could not start (Insufficient memory)");
+    };
+    EXPECT_EQ(diag.run({"usb"}), 1);
+    EXPECT_EQ(diag.lines, (Lines{"error: libusb could not start (Insufficient memory)"}));
 }
 
 TEST(MIDIPortsTest, ListsSourcesThenDestinationsInTheSystemsOrder) {
@@ -98,6 +103,18 @@ TEST(MIDIPortsTest, ListsSourcesThenDestinationsInTheSystemsOrder) {
     EXPECT_EQ(diag.lines, (Lines{"Sources (apps read from these):", "  Ableton Push 3 Live Port [id 1000]",
                                  "  ? [id 7] (offline)", "Destinations (apps write to these):",
                                  "  Ableton Push 3 Live Port [id 1001]"}));
+}
+
+TEST(MIDIPortsTest, WithoutASequencerItFailsAsTheOtherMIDICommandsDo) {
+    DiagHarness diag;
+    diag.midi->makeUnreachable();
+    EXPECT_EQ(diag.run({"identity"}), 1);
+    ASSERT_EQ(diag.lines.size(), 1u);
+    const std::string clientFailure = diag.lines[0];
+    EXPECT_TRUE(clientFailure.starts_with("error: MIDIClientCreate failed")) << clientFailure;
+    diag.lines.clear();
+    EXPECT_EQ(diag.run({"midi-ports"}), 1);
+    EXPECT_EQ(diag.lines, (Lines{clientFailure}));
 }
 
 }  // namespace

@@ -105,7 +105,9 @@ TEST_F(SettingsCommandsTest, VelocityTestBackupIsOneLineOfNumbers) {
     const std::string text = VelocityCurve::backupText(values);
     EXPECT_TRUE(text.starts_with("1 2 3 "));
     EXPECT_TRUE(text.ends_with(" 126 127 127"));
-    EXPECT_EQ(VelocityCurve::parseBackup(text), values);
+    const auto parsed = VelocityCurve::parseBackup(text);
+    ASSERT_TRUE(parsed.has_value()) << parsed.error().problem;
+    EXPECT_EQ(*parsed, values);
 }
 
 TEST_F(SettingsCommandsTest, CtrlCWhileReadingChangesNothing) {
@@ -155,24 +157,52 @@ TEST_F(SettingsCommandsTest, VelocityRestoreRefusesAMissingOrCorruptBackup) {
     writeBackup(onePerLine);
     diag.lines.clear();
     EXPECT_EQ(diag.run({"velocity-restore"}), 1);
-    EXPECT_EQ(diag.lines, (Lines{"The saved curve has 0 entries, not 128"}));
+    EXPECT_EQ(diag.lines,
+              (Lines{"error: " + backup().string() + ", line 2: values after the end of line 1"}));
 
     writeBackup("1 2 x 4");
     diag.lines.clear();
     EXPECT_EQ(diag.run({"velocity-restore"}), 1);
-    EXPECT_EQ(diag.lines, (Lines{"The saved curve has 3 entries, not 128"}));
+    EXPECT_EQ(diag.lines, (Lines{"error: " + backup().string() + ", line 1: \"x\" is not a number"}));
+    diag.midi->settle();
+    EXPECT_TRUE(push.received().empty());
+}
+
+TEST_F(SettingsCommandsTest, VelocityRestoreRefusesWhatIsNotACurveAndWritesNothing) {
+    const std::vector<int> curve(128, 64);
+    auto changed = [&](std::size_t index, int value) {
+        std::vector<int> values = curve;
+        values.at(index) = value;
+        return VelocityCurve::backupText(values);
+    };
+    const std::string good = VelocityCurve::backupText(curve);
+    const std::vector<std::pair<std::string, std::string>> cases{
+        {changed(5, 300), "line 1: 300 is not a velocity from 1 to 127"},
+        {changed(0, 0), "line 1: 0 is not a velocity from 1 to 127"},
+        {changed(127, -3), "line 1: -3 is not a velocity from 1 to 127"},
+        {good + " 64", "line 1: the saved curve has more than 128 entries"},
+        {good + " junk", "line 1: \"junk\" is not a number"},
+        {good.substr(0, good.size() - 3), "line 1: the saved curve has 127 entries, not 128"},
+        {"", "line 1: the saved curve has 0 entries, not 128"},
+        {"\n" + good + "\n\n64 64\n", "line 4: values after the end of line 2"},
+    };
+    for (const auto& [text, problem] : cases) {
+        writeBackup(text);
+        diag.lines.clear();
+        EXPECT_EQ(diag.run({"velocity-restore"}), 1) << problem;
+        EXPECT_EQ(diag.lines, (Lines{"error: " + backup().string() + ", " + problem}));
+    }
     diag.midi->settle();
     EXPECT_TRUE(push.received().empty());
 }
 
 TEST_F(SettingsCommandsTest, VelocityRestoreReportsAReadBackThatDiffers) {
-    std::vector<int> values(128, 64);
-    values[5] = 300;  // the Push holds at most 127
-    writeBackup(VelocityCurve::backupText(values));
+    writeBackup(VelocityCurve::backupText(std::vector<int>(128, 64)));
+    push.setTakesWrites(false);  // it keeps its own curve, 1 1 2 3 …
     EXPECT_EQ(diag.run({"velocity-restore"}), 1);
     ASSERT_EQ(diag.lines.size(), 10u);
     EXPECT_EQ(diag.lines[0], "Written, but the read-back differs:");
-    EXPECT_EQ(diag.lines[2], "    0: 64  64  64  64  64 127  64  64  64  64  64  64  64  64  64  64");
+    EXPECT_EQ(diag.lines[2], "    0:  1   1   2   3   4   5   6   7   8   9  10  11  12  13  14  15");
 }
 
 TEST_F(SettingsCommandsTest, VelocityRestoreTimesOut) {

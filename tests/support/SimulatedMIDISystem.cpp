@@ -47,6 +47,7 @@ struct SimulatedMIDISystem::State {
     std::map<MIDIRef, std::set<MIDIRef>> readers;  // source -> input ports
     std::map<MIDIRef, std::shared_ptr<ClientEntry>> clients;
     std::map<std::string, std::int32_t> failures;
+    std::optional<std::int32_t> unreachable;  // the status every client create and listing fails with
     std::vector<Packet> packets;
     std::vector<ConnectionCall> calls;
     MIDIRef lastRef = 0x100;
@@ -72,6 +73,10 @@ struct SimulatedMIDISystem::State {
         EndpointEntry* entry = endpoint(ref);
         if (entry == nullptr) throw std::invalid_argument("no such MIDI endpoint");
         return *entry;
+    }
+
+    void checkReachable() const {
+        if (unreachable) throw MIDIError(*unreachable, "MIDIClientCreate");
     }
 
     void checkFailure(const std::string& operation) {
@@ -334,6 +339,11 @@ void SimulatedMIDISystem::failNext(const std::string& operation, std::int32_t st
     state_->failures[operation] = status;
 }
 
+void SimulatedMIDISystem::makeUnreachable(std::int32_t status) {
+    std::lock_guard guard(state_->lock);
+    state_->unreachable = status;
+}
+
 // ---- waiting
 
 void SimulatedMIDISystem::waitForDeliveries() const {
@@ -364,6 +374,7 @@ bool SimulatedMIDISystem::settle(std::chrono::milliseconds timeout) {
 
 std::vector<MIDIBackend::Endpoint> SimulatedMIDISystem::sources() {
     std::lock_guard guard(state_->lock);
+    state_->checkReachable();
     std::vector<Endpoint> result;
     for (const auto& e : state_->endpoints) {
         if (e.isSource) result.push_back({e.ref, e.name, e.uniqueID, e.offline});
@@ -373,6 +384,7 @@ std::vector<MIDIBackend::Endpoint> SimulatedMIDISystem::sources() {
 
 std::vector<MIDIBackend::Endpoint> SimulatedMIDISystem::destinations() {
     std::lock_guard guard(state_->lock);
+    state_->checkReachable();
     std::vector<Endpoint> result;
     for (const auto& e : state_->endpoints) {
         if (!e.isSource) result.push_back({e.ref, e.name, e.uniqueID, e.offline});
@@ -382,6 +394,7 @@ std::vector<MIDIBackend::Endpoint> SimulatedMIDISystem::destinations() {
 
 MIDIRef SimulatedMIDISystem::createClient(const std::string&, std::function<void()> onSetupChanged) {
     std::lock_guard guard(state_->lock);
+    state_->checkReachable();
     state_->checkFailure("MIDIClientCreate");
     MIDIRef ref = state_->newRef();
     auto client = std::make_shared<State::ClientEntry>();

@@ -100,6 +100,9 @@ public:
     // The next create call of this operation ("MIDIClientCreate", "MIDIInputPortCreate",
     // "MIDIOutputPortCreate", "MIDISourceCreate", "MIDIDestinationCreate") fails with `status`.
     void failNext(const std::string& operation, std::int32_t status = -10830);
+    // From now on the system cannot be asked at all, as on a machine without a sequencer: making
+    // a client and listing sources or destinations fail with "MIDIClientCreate" and `status`.
+    void makeUnreachable(std::int32_t status = -2);
 
     // ---- Waiting (main thread).
 

@@ -57,6 +57,8 @@ struct SimulatedPush3::State {
 
     Bytes identity = defaultIdentityReply();
     bool answers = true;
+    std::optional<std::size_t> answersLeft;  // none: no limit
+    bool takesWrites = true;
     int ledBrightness = 127;
     int displayBrightness = 255;
     std::uint8_t aftertouch = static_cast<std::uint8_t>(rawValue(AftertouchMode::poly));
@@ -130,14 +132,35 @@ struct SimulatedPush3::State {
         const bool isRequest = bytes.size() == 6 && bytes[1] == universalNonRealtime &&
                                (bytes[2] == allCall || bytes[2] == deviceID) && bytes[3] == generalInformation &&
                                bytes[4] == identityRequest;
-        if (isRequest && answers) emit(identity);
+        if (isRequest && answering()) emit(identity);
     }
 
     void reply(const Bytes& body) {
-        if (answers) emit(PushSysEx::message(body));
+        if (answering()) emit(PushSysEx::message(body));
+    }
+
+    // Whether this query gets its answer; counts it against a limit.
+    bool answering() {
+        if (!answers) return false;
+        if (answersLeft) {
+            if (*answersLeft == 0) {
+                answers = false;
+                answersLeft.reset();
+                return false;
+            }
+            --*answersLeft;
+        }
+        return true;
+    }
+
+    static bool isQuery(std::uint8_t command) {
+        return command == PushSysEx::getPaletteEntry || command == PushSysEx::getLEDBrightness ||
+               command == PushSysEx::getDisplayBrightness || command == PushSysEx::getAftertouchMode ||
+               command == PushSysEx::getVelocityCurveEntry;
     }
 
     void command(const Bytes& body) {
+        if (!takesWrites && !isQuery(body[0])) return;
         const std::size_t n = body.size();
         switch (body[0]) {
         case PushSysEx::setPaletteEntry:
@@ -388,6 +411,18 @@ void SimulatedPush3::setIdentityReply(Bytes reply) {
 void SimulatedPush3::setAnswersQueries(bool answers) {
     std::lock_guard guard(state_->lock);
     state_->answers = answers;
+    state_->answersLeft.reset();
+}
+
+void SimulatedPush3::setTakesWrites(bool takes) {
+    std::lock_guard guard(state_->lock);
+    state_->takesWrites = takes;
+}
+
+void SimulatedPush3::answerQueries(std::size_t count) {
+    std::lock_guard guard(state_->lock);
+    state_->answers = true;
+    state_->answersLeft = count;
 }
 
 int SimulatedPush3::ledBrightness() const {

@@ -103,6 +103,11 @@ public:
 
     // While false, no query (identity included) is answered; commands are still taken.
     void setAnswersQueries(bool answers);
+    // Answers the next `count` queries, then falls silent as with setAnswersQueries(false).
+    void answerQueries(std::size_t count);
+    // While false, system-exclusive commands that would change the device are ignored, as by a
+    // device that refuses them; queries are still answered.
+    void setTakesWrites(bool takes);
 
     int ledBrightness() const;  // 0...127
     void setLEDBrightness(int value);
