@@ -207,26 +207,47 @@ BENCHMARK(BM_NoteRepeatLatenessUnderLoad)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
+// The lateness of `steps` plain sleeps at the 8.3 ms cadence on a thread of its own.
+std::vector<double> plainSleepLateness(int steps, bool realtime) {
+    std::vector<double> lateness;
+    std::thread([&] {
+        if (realtime) RealtimeThread::promoteCurrentThread();
+        using Clock = std::chrono::steady_clock;
+        const auto step = std::chrono::duration_cast<Clock::duration>(
+            std::chrono::duration<double>(PadPlayer::step(300, RepeatRate::thirtySecondTriplet)));
+        Clock::time_point due = Clock::now();
+        for (int i = 0; i < steps; ++i) {
+            due += step;
+            std::this_thread::sleep_until(due);
+            lateness.push_back(std::chrono::duration<double, std::micro>(Clock::now() - due).count());
+        }
+    }).join();
+    return lateness;
+}
+
 // The same 8.3 ms cadence with a plain sleep on a thread of its own: what the machine allows,
 // to tell the repeat timer's own error from the scheduler's.
 void BM_PlainSleepLateness(benchmark::State& state) {
-    for (auto _ : state) {
-        std::vector<double> lateness;
-        std::thread([&] {
-            using Clock = std::chrono::steady_clock;
-            const auto step = std::chrono::duration_cast<Clock::duration>(
-                std::chrono::duration<double>(PadPlayer::step(300, RepeatRate::thirtySecondTriplet)));
-            Clock::time_point due = Clock::now();
-            for (int i = 0; i < 360; ++i) {
-                due += step;
-                std::this_thread::sleep_until(due);
-                lateness.push_back(std::chrono::duration<double, std::micro>(Clock::now() - due).count());
-            }
-        }).join();
-        reportSpread(state, lateness, "us");
-    }
+    for (auto _ : state) reportSpread(state, plainSleepLateness(360, false), "us");
 }
 BENCHMARK(BM_PlainSleepLateness)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The plain sleep under the same load as the repeat timer above, with and without real-time
+// scheduling: the floor that the machine (and, in a virtual machine, its host) sets.
+void BM_PlainSleepLatenessUnderLoad(benchmark::State& state) {
+    for (auto _ : state) {
+        CPULoad load;
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        reportSpread(state, plainSleepLateness(600, state.range(0) != 0), "us");
+    }
+}
+BENCHMARK(BM_PlainSleepLatenessUnderLoad)
+    ->ArgName("realtime")
+    ->Arg(0)
+    ->Arg(1)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 }  // namespace
 }  // namespace corvane
