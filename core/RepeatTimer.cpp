@@ -4,8 +4,8 @@
 
 #include <algorithm>
 #include <chrono>
-#include <mutex>
 #include <cmath>
+#include <mutex>
 #include <utility>
 
 #include "platform/Precondition.h"
