@@ -56,7 +56,7 @@ struct Rig {
     }
 
     void start() {
-        bridge = Bridge::create(BridgeOptions(), BridgeEnvironment{system, usb, settings, log.get()});
+        bridge = Bridge::create(BridgeOptions(), BridgeEnvironment{system, usb, settings, log.get(), {}});
         system->settle();
         const MIDIRef client = system->createClient("listener", nullptr);
         const MIDIRef port = system->createInputPort(client, "notes", [this](std::span<const std::uint8_t> bytes) {

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
+#include <future>
 #include <mutex>
 #include <numeric>
 #include <thread>
@@ -14,7 +16,11 @@
 #include "core/LEDShadow.h"
 #include "core/PadPlayer.h"
 #include "core/RepeatTimer.h"
+#include "hardware/MIDIClient.h"
+#include "hardware/VirtualMIDIPort.h"
 #include "platform/Clock.h"
+#include "platform/RealtimeThread.h"
+#include "tests/support/SimulatedMIDISystem.h"
 
 namespace corvane {
 namespace {
@@ -93,26 +99,155 @@ void BM_NoteRepeatLateness(benchmark::State& state) {
 }
 BENCHMARK(BM_NoteRepeatLateness)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// The same 8.3 ms cadence with a plain sleep on a thread of its own: what the machine allows,
-// to tell the repeat timer's own error from the scheduler's.
-void BM_PlainSleepLateness(benchmark::State& state) {
+// Threads of normal priority spinning on every core for as long as it lives.
+class CPULoad {
+public:
+    CPULoad() {
+        const unsigned cores = std::max(1U, std::thread::hardware_concurrency());
+        for (unsigned i = 0; i < cores; ++i) {
+            threads_.emplace_back([this] {
+                std::uint64_t spins = 0;
+                while (!stop_.load(std::memory_order_relaxed)) benchmark::DoNotOptimize(++spins);
+            });
+        }
+    }
+    ~CPULoad() {
+        stop_ = true;
+        for (std::thread& thread : threads_) thread.join();
+    }
+    CPULoad(const CPULoad&) = delete;
+    CPULoad& operator=(const CPULoad&) = delete;
+
+private:
+    std::atomic<bool> stop_ = false;
+    std::vector<std::thread> threads_;
+};
+
+// The fastest rate at 300 BPM again, now with every core kept busy by the benchmark's own
+// spinning threads, the held pad's pressure streaming in on a normal thread as the Push sends it
+// (it takes the player's lock and the notes port's, as the receive thread does), and the notes
+// leaving through a virtual port. Argument 1 gives the timer's thread real-time scheduling the
+// way the bridge asks for it; the counter "realtime" is the priority it got (0: none, the label
+// says why).
+void BM_NoteRepeatLatenessUnderLoad(benchmark::State& state) {
+    const bool realtime = state.range(0) != 0;
     for (auto _ : state) {
+        auto midi = std::make_shared<SimulatedMIDISystem>();
+        auto client = std::make_shared<MIDIClient>("Corvane Bench", midi);
+        VirtualMIDIPort notes(client, "Corvane Notes", 0x50464311);
+
+        std::atomic<double> due = 0;
+        const std::thread::id caller = std::this_thread::get_id();
+        std::mutex samplesLock;
         std::vector<double> lateness;
-        std::thread([&] {
-            using Clock = std::chrono::steady_clock;
-            const auto step = std::chrono::duration_cast<Clock::duration>(
-                std::chrono::duration<double>(PadPlayer::step(300, RepeatRate::thirtySecondTriplet)));
-            Clock::time_point due = Clock::now();
-            for (int i = 0; i < 360; ++i) {
-                due += step;
-                std::this_thread::sleep_until(due);
-                lateness.push_back(std::chrono::duration<double, std::micro>(Clock::now() - due).count());
-            }
-        }).join();
+        lateness.reserve(1024);
+        std::unique_ptr<PadPlayer> player;
+        std::promise<RealtimeGrant> granted;
+        RepeatTimer timer([&] { player->tick(); },
+                          [&] {
+                              granted.set_value(realtime ? RealtimeThread::promoteCurrentThread()
+                                                         : RealtimeGrant{RealtimeGrant::Method::none, 0, "not asked"});
+                          });
+        const RealtimeGrant grant = granted.get_future().get();
+        PadPlayer::Config config;
+        config.repeatOn = true;
+        config.repeatRate = RepeatRate::thirtySecondTriplet;
+        config.tempo = 300;
+        player = std::make_unique<PadPlayer>(
+            config,
+            [&](std::span<const std::uint8_t> bytes) {
+                if (std::this_thread::get_id() != caller && (bytes[0] & 0xF0) != 0xA0) {
+                    const double late = (MonotonicClock::seconds() - due) * 1e6;
+                    std::lock_guard guard(samplesLock);
+                    lateness.push_back(late);
+                }
+                notes.send(bytes);
+            },
+            [](const MIDIMessage&) {}, PadPlayer::Clock{},
+            [&](std::optional<double> time) {
+                if (time) due = *time;
+                timer.schedule(time);
+            });
+
+        double loadAverage = 0;
+        {
+            CPULoad load;
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            std::atomic<bool> pressing = true;
+            std::thread pressure([&] {
+                std::uint8_t value = 1;
+                while (pressing) {
+                    player->handle(MIDIMessage::polyPressure(0, 36, value));
+                    value = static_cast<std::uint8_t>(value % 127 + 1);
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                }
+            });
+            player->handle(MIDIMessage::noteOn(0, 36, 100));
+            std::this_thread::sleep_for(std::chrono::seconds(5));
+            timer.cancel();
+            pressing = false;
+            pressure.join();
+            player->releaseAll();
+            getloadavg(&loadAverage, 1);
+        }
+
+        std::lock_guard guard(samplesLock);
+        state.counters["steps"] = static_cast<double>(lateness.size());
+        state.counters["realtime"] = grant.priority;
+        state.counters["loadavg"] = loadAverage;
+        state.SetLabel(RealtimeThread::describe(grant));
         reportSpread(state, lateness, "us");
     }
 }
+BENCHMARK(BM_NoteRepeatLatenessUnderLoad)
+    ->ArgName("realtime")
+    ->Arg(0)
+    ->Arg(1)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+// The lateness of `steps` plain sleeps at the 8.3 ms cadence on a thread of its own.
+std::vector<double> plainSleepLateness(int steps, bool realtime) {
+    std::vector<double> lateness;
+    std::thread([&] {
+        if (realtime) RealtimeThread::promoteCurrentThread();
+        using Clock = std::chrono::steady_clock;
+        const auto step = std::chrono::duration_cast<Clock::duration>(
+            std::chrono::duration<double>(PadPlayer::step(300, RepeatRate::thirtySecondTriplet)));
+        Clock::time_point due = Clock::now();
+        for (int i = 0; i < steps; ++i) {
+            due += step;
+            std::this_thread::sleep_until(due);
+            lateness.push_back(std::chrono::duration<double, std::micro>(Clock::now() - due).count());
+        }
+    }).join();
+    return lateness;
+}
+
+// The same 8.3 ms cadence with a plain sleep on a thread of its own: what the machine allows,
+// to tell the repeat timer's own error from the scheduler's.
+void BM_PlainSleepLateness(benchmark::State& state) {
+    for (auto _ : state) reportSpread(state, plainSleepLateness(360, false), "us");
+}
 BENCHMARK(BM_PlainSleepLateness)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The plain sleep under the same load as the repeat timer above, with and without real-time
+// scheduling: the floor that the machine (and, in a virtual machine, its host) sets.
+void BM_PlainSleepLatenessUnderLoad(benchmark::State& state) {
+    for (auto _ : state) {
+        CPULoad load;
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        reportSpread(state, plainSleepLateness(600, state.range(0) != 0), "us");
+    }
+}
+BENCHMARK(BM_PlainSleepLatenessUnderLoad)
+    ->ArgName("realtime")
+    ->Arg(0)
+    ->Arg(1)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 }  // namespace
 }  // namespace corvane

@@ -68,6 +68,7 @@ Bridge::Bridge(BridgeOptions options, BridgeEnvironment environment)
       log_(environment.log != nullptr ? *environment.log : Log::shared()),
       settings_(std::move(environment.settings)),
       midiBackend_(std::move(environment.midi)),
+      promoteRepeatThread_(std::move(environment.promoteRepeatThread)),
       displayMonitor_(std::make_unique<USBDisplayMonitor>(displayProductID, std::move(environment.usb))),
       connectedAt_(distantPast),
       lastHeartbeat_(distantPast) {}
@@ -102,9 +103,19 @@ void Bridge::start() {
     local_.setup.preamps = pushPreferences_.preamps;
 
     std::weak_ptr<Bridge> weak = weak_from_this();
-    repeatTimer_ = std::make_unique<RepeatTimer>([weak] {
-        if (auto self = weak.lock()) self->pads_->tick();
-    });
+    std::function<void()> onRepeatThreadStart;
+    if (promoteRepeatThread_) {
+        // The log outlives the bridge, and the timer's thread ends with the bridge.
+        onRepeatThreadStart = [promote = promoteRepeatThread_, log = &log_] {
+            const RealtimeGrant grant = promote();
+            log->info([&] { return "note-repeat thread: " + RealtimeThread::describe(grant); });
+        };
+    }
+    repeatTimer_ = std::make_unique<RepeatTimer>(
+        [weak] {
+            if (auto self = weak.lock()) self->pads_->tick();
+        },
+        std::move(onRepeatThreadStart));
 
     PadPlayer::Config config{
         .settings = local_.pads,

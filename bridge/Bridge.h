@@ -57,6 +57,7 @@
 #include "hardware/MIDIDevicePort.h"
 #include "hardware/USBDisplayMonitor.h"
 #include "hardware/VirtualMIDIPort.h"
+#include "platform/PIMutex.h"
 #include "platform/RepeatingTimer.h"
 
 namespace corvane {
@@ -194,6 +195,7 @@ private:
     Log& log_;
     const std::shared_ptr<SettingsStore> settings_;
     std::shared_ptr<MIDIBackend> midiBackend_;
+    std::function<RealtimeGrant()> promoteRepeatThread_;
     std::shared_ptr<MIDIClient> client_;
     std::shared_ptr<MIDIDevicePort> push_;
     std::unique_ptr<VirtualMIDIPort> control_;
@@ -246,7 +248,9 @@ private:
     bool interceptControls_ = false;
     bool scenesPickRepeatRates_ = false;
 
-    mutable std::mutex ledLock_;
+    // Inherits priority: the pad player records its LEDs here holding its own lock, which the
+    // real-time note-repeat thread may be waiting for.
+    mutable PIMutex ledLock_;
     LEDShadow ledShadow_;
 
     mutable std::mutex counterLock_;

@@ -16,6 +16,7 @@ BridgeEnvironment BridgeEnvironment::system() {
         .usb = std::make_shared<LibusbBackend>(),
         .settings = std::move(defaults),
         .log = log,
+        .promoteRepeatThread = [] { return RealtimeThread::promoteCurrentThread(); },
     };
 }
 

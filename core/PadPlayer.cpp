@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bitset>
 #include <cmath>
+#include <mutex>
 #include <utility>
 
 #include "core/PadEngine.h"

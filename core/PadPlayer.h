@@ -6,13 +6,14 @@
 //
 // Fed from three threads at once (MIDI receive, the repeat timer, the main queue), it guards
 // all its state with one lock and calls its callbacks with that lock held: they must return
-// promptly and never call back into the player.
+// promptly and never call back into the player. The lock inherits priority, because the timer's
+// thread may be a real-time one that would otherwise wait behind a pad or settings holder that
+// the load keeps off the CPU.
 
 #include <array>
 #include <cstdint>
 #include <functional>
 #include <map>
-#include <mutex>
 #include <optional>
 #include <span>
 #include <vector>
@@ -21,6 +22,7 @@
 #include "core/PadColors.h"
 #include "core/PadSettings.h"
 #include "core/RepeatRate.h"
+#include "platform/PIMutex.h"
 
 namespace corvane {
 
@@ -102,7 +104,7 @@ private:
     void scheduleRepeat(std::optional<double> time);
     double currentStep() const;
 
-    mutable std::mutex lock_;
+    mutable PIMutex lock_;
     Config config_;
     std::map<std::uint16_t, Held> held_;    // channel × 256 + incoming pad note
     std::map<std::uint16_t, bool> voices_;  // channel × 256 + sent note → belongs to the repeat cycle

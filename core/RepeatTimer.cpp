@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <mutex>
 #include <utility>
 
 #include "platform/Precondition.h"
@@ -19,10 +20,14 @@ constexpr double latestDeadline = 9.0e9;
 
 }  // namespace
 
-RepeatTimer::RepeatTimer(std::function<void()> handler) : handler_(std::move(handler)) {
+RepeatTimer::RepeatTimer(std::function<void()> handler, std::function<void()> onStart)
+    : handler_(std::move(handler)) {
     // No leeway: by default the kernel may wake a waiting thread up to 50 µs late to batch
     // wake-ups. Best effort; a refusal leaves the default.
-    queue_.async([] { prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL); });
+    queue_.async([onStart = std::move(onStart)] {
+        prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+        if (onStart) onStart();
+    });
 }
 
 RepeatTimer::~RepeatTimer() { cancel(); }

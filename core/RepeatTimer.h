@@ -6,12 +6,16 @@
 // The pad player arms it from inside its own lock, and the handler takes that same lock, so
 // the handler always runs with none of the timer's locks held. Once cancelled, the timer never
 // fires again and ignores every later schedule.
+//
+// The thread may run with real-time scheduling while the threads that arm it do not: its lock
+// inherits priority, so an arming thread that the load pushed off the CPU while holding it gets
+// the timer's priority until it lets go.
 
 #include <cstdint>
 #include <functional>
-#include <mutex>
 #include <optional>
 
+#include "platform/PIMutex.h"
 #include "platform/SerialQueue.h"
 #include "platform/WorkItem.h"
 
@@ -19,7 +23,9 @@ namespace corvane {
 
 class RepeatTimer {
 public:
-    explicit RepeatTimer(std::function<void()> handler);
+    // `onStart` runs on the timer's own thread before anything else there: the program gives the
+    // thread its scheduling with it.
+    explicit RepeatTimer(std::function<void()> handler, std::function<void()> onStart = {});
     ~RepeatTimer();
     RepeatTimer(const RepeatTimer&) = delete;
     RepeatTimer& operator=(const RepeatTimer&) = delete;
@@ -37,7 +43,7 @@ private:
     void fire(std::uint64_t generation);
 
     const std::function<void()> handler_;
-    std::mutex lock_;
+    PIMutex lock_;
     WorkItem pending_;                  // guarded by lock_
     std::uint64_t generation_ = 0;      // guarded by lock_; counts schedules so stale firings drop
     bool cancelled_ = false;            // guarded by lock_

@@ -9,7 +9,6 @@
 #include <atomic>
 #include <chrono>
 #include <cerrno>
-#include <condition_variable>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -24,6 +23,8 @@
 #include "hardware/AlsaPortIdentities.h"
 #include "hardware/MIDIError.h"
 #include "platform/MainQueue.h"
+#include "platform/PICondition.h"
+#include "platform/PIMutex.h"
 
 namespace corvane {
 
@@ -121,19 +122,21 @@ bool isSetupEvent(snd_seq_event_type_t type) {
 }  // namespace
 
 struct AlsaMIDIBackend::State {
-    std::mutex lock;  // guards everything up to the thread
+    // The locks a send takes inherit priority: the note-repeat thread may be a real-time one
+    // that sends while normal threads hold them.
+    PIMutex lock;  // guards everything up to the thread
     std::map<int, std::shared_ptr<Client>> clients;
     AlsaPortIdentities identities;
     int announcer = -1;  // the client whose announcements keep `identities`
     std::uint64_t generation = 0;
     std::uint64_t seenGeneration = 0;
-    std::condition_variable generationSeen;
+    PICondition generationSeen;
     bool stopping = false;
     EventFD wake;
     std::thread thread;
 
     std::mutex deliveryLock;  // held by the receive thread while it handles events
-    std::mutex sendLock;      // serialises every send and guards the encoder
+    PIMutex sendLock;         // serialises every send and guards the encoder
     AlsaEventEncoder encoder;
     std::vector<std::uint8_t> received;  // the receive thread's decoding buffer, kept between events
 

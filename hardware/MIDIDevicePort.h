@@ -13,6 +13,7 @@
 #include "hardware/MIDIBackend.h"
 #include "hardware/MIDIClient.h"
 #include "hardware/MIDIEndpointInfo.h"
+#include "platform/PIMutex.h"
 
 namespace corvane {
 
@@ -52,7 +53,9 @@ public:
 private:
     std::string sourceName_;
     std::string destinationName_;
-    mutable std::mutex lock_;
+    // Inherits priority: the pad player sends LEDs through here holding its own lock, which the
+    // real-time note-repeat thread may be waiting for.
+    mutable PIMutex lock_;
     std::optional<MIDIEndpointInfo> source_;
     std::optional<MIDIEndpointInfo> destination_;
     std::function<void(bool)> onConnectionChange_;

@@ -6,6 +6,8 @@
 #include <functional>
 #include <mutex>
 
+#include "platform/PIMutex.h"
+
 namespace corvane::detail {
 
 class Job {
@@ -46,7 +48,8 @@ public:
     }
 
 private:
-    mutable std::mutex mutex_;
+    // Inherits priority: a real-time queue takes the work out while normal threads cancel it.
+    mutable PIMutex mutex_;
     std::function<void()> work_;
     bool cancelled_ = false;
 };

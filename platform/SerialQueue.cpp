@@ -1,5 +1,7 @@
 #include "platform/SerialQueue.h"
 
+#include "platform/PICondition.h"
+#include "platform/PIMutex.h"
 #include "platform/Precondition.h"
 #include "platform/TaskList.h"
 
@@ -19,8 +21,10 @@ struct SerialQueue::Shared {
 
     const std::string label;
     std::thread::id thread;
-    std::mutex mutex;
-    std::condition_variable wake;
+    // Inherits priority: the worker may be a real-time thread (the note-repeat timer's) that
+    // normal threads post to.
+    PIMutex mutex;
+    PICondition wake;
     detail::TaskList tasks;
     bool stopping = false;  // the owner is going away: no new timers
     bool finished = false;  // the worker has ended

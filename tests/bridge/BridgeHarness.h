@@ -48,7 +48,7 @@ protected:
         std::filesystem::remove_all(root);
     }
 
-    BridgeEnvironment environment() { return BridgeEnvironment{system, usb, settings, log.get()}; }
+    BridgeEnvironment environment() { return BridgeEnvironment{system, usb, settings, log.get(), {}}; }
 
     // Starts the bridge and lets the main queue catch up with it.
     void start() {

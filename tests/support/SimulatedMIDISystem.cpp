@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <condition_variable>
 #include <deque>
 #include <map>
 #include <mutex>
@@ -12,6 +11,8 @@
 
 #include "hardware/MIDIError.h"
 #include "platform/MainQueue.h"
+#include "platform/PICondition.h"
+#include "platform/PIMutex.h"
 
 namespace corvane {
 
@@ -40,8 +41,10 @@ struct SimulatedMIDISystem::State {
         Bytes bytes;
     };
 
-    mutable std::mutex lock;
-    mutable std::condition_variable changed;
+    // Inherits priority, as the ALSA backend's locks do: a real-time note-repeat thread sends
+    // through here.
+    mutable PIMutex lock;
+    mutable PICondition changed;
     std::vector<EndpointEntry> endpoints;  // the system's order
     std::map<MIDIRef, PortEntry> ports;
     std::map<MIDIRef, std::set<MIDIRef>> readers;  // source -> input ports
