@@ -3,6 +3,8 @@
 #include "corvane_diag/CommandRun.h"
 #include "corvane_diag/TextFormat.h"
 #include "hardware/MIDIEndpoints.h"
+#include "hardware/MIDIPortChoice.h"
+#include "hardware/PushPortNames.h"
 
 namespace corvane {
 
@@ -28,6 +30,13 @@ std::string interfaceLine(const USBInterfaceRecord& interface) {
            speedLabel(interface.linkSpeed, 0) + " iInterface:" + decimal(interface.stringIndex) +
            " conf:" + decimal(interface.configurationValue) + " " + interface.name + " [" +
            join(items, ", ") + "]";
+}
+
+// A MIDI endpoint's line, marked when it is the one the bridge binds as the Push.
+std::string midiLine(const MIDIEndpointInfo& endpoint, const std::optional<MIDIEndpointInfo>& push) {
+    std::string line = "  " + endpoint.description();
+    if (push && push->ref == endpoint.ref) line += "  ← bridge: Push";
+    return line;
 }
 
 std::string endpointLine(const USBEndpointRecord& endpoint) {
@@ -158,12 +167,15 @@ int usbCommand(DiagEnvironment& environment) {
 
 int midiPortsCommand(DiagEnvironment& environment) {
     auto run = CommandRun::create(environment);
+    const auto sources = MIDIEndpoints::sources(*environment.midi);
+    const auto destinations = MIDIEndpoints::destinations(*environment.midi);
+    const MIDIPortBinding push =
+        MIDIPortChoice::choose(MIDIPortChoice::bothWays(PushPortNames::inOrder()), sources, destinations);
     run->print("Sources (apps read from these):");
-    for (const MIDIEndpointInfo& source : MIDIEndpoints::sources(*environment.midi))
-        run->print("  " + source.description());
+    for (const MIDIEndpointInfo& source : sources) run->print(midiLine(source, push.source));
     run->print("Destinations (apps write to these):");
-    for (const MIDIEndpointInfo& destination : MIDIEndpoints::destinations(*environment.midi))
-        run->print("  " + destination.description());
+    for (const MIDIEndpointInfo& destination : destinations)
+        run->print(midiLine(destination, push.destination));
     return 0;
 }
 
