@@ -8,12 +8,13 @@
 #include "core/Hex.h"
 #include "core/MIDIStreamParser.h"
 #include "core/PadStore.h"
-#include "platform/Precondition.h"
 #include "core/PushInputDecoder.h"
 #include "core/PushPreferencesStore.h"
 #include "core/Router.h"
+#include "hardware/PushPortNames.h"
 #include "platform/Clock.h"
 #include "platform/MainQueue.h"
+#include "platform/Precondition.h"
 
 namespace corvane {
 
@@ -173,7 +174,7 @@ void Bridge::setUpPorts() {
             parser.feed(bytes, [&](const MIDIMessage& message) { self->handleFromCubase(message); });
         });
     push_ = MIDIDevicePort::create(
-        client_, std::string(pushPortName), std::string(pushPortName),
+        client_, PushPortNames::inOrder(),
         [weak, parser = MIDIStreamParser(maxSysexLength)](std::span<const std::uint8_t> bytes) mutable {
             auto self = weak.lock();
             if (!self) return;

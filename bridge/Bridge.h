@@ -73,7 +73,6 @@ public:
     static constexpr std::int32_t controlUniqueID = 0x50464301;  // its destination is one higher
     static constexpr std::string_view notesPortName = "Corvane Notes";
     static constexpr std::int32_t notesUniqueID = 0x50464311;
-    static constexpr std::string_view pushPortName = "Ableton Push 3 Live Port";
     static constexpr int displayProductID = 0x1969;
     // Largest system-exclusive message read from either side, F0 included.
     static constexpr std::int64_t maxSysexLength = 0x10000;

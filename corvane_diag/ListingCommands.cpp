@@ -4,6 +4,8 @@
 #include "corvane_diag/TextFormat.h"
 #include "hardware/MIDIEndpoints.h"
 #include "hardware/MIDIError.h"
+#include "hardware/MIDIPortChoice.h"
+#include "hardware/PushPortNames.h"
 
 namespace corvane {
 
@@ -29,6 +31,13 @@ std::string interfaceLine(const USBInterfaceRecord& interface) {
            speedLabel(interface.linkSpeed, 0) + " iInterface:" + decimal(interface.stringIndex) +
            " conf:" + decimal(interface.configurationValue) + " " + interface.name + " [" +
            join(items, ", ") + "]";
+}
+
+// A MIDI endpoint's line, marked when it is the one the bridge binds as the Push.
+std::string midiLine(const MIDIEndpointInfo& endpoint, const std::optional<MIDIEndpointInfo>& push) {
+    std::string line = "  " + endpoint.description();
+    if (push && push->ref == endpoint.ref) line += "  ← bridge: Push";
+    return line;
 }
 
 std::string endpointLine(const USBEndpointRecord& endpoint) {
@@ -173,10 +182,13 @@ int midiPortsCommand(DiagEnvironment& environment) {
         run->print(std::string("error: ") + error.what());
         return 1;
     }
+    const MIDIPortBinding push =
+        MIDIPortChoice::choose(MIDIPortChoice::bothWays(PushPortNames::inOrder()), sources, destinations);
     run->print("Sources (apps read from these):");
-    for (const MIDIEndpointInfo& source : sources) run->print("  " + source.description());
+    for (const MIDIEndpointInfo& source : sources) run->print(midiLine(source, push.source));
     run->print("Destinations (apps write to these):");
-    for (const MIDIEndpointInfo& destination : destinations) run->print("  " + destination.description());
+    for (const MIDIEndpointInfo& destination : destinations)
+        run->print(midiLine(destination, push.destination));
     return 0;
 }
 

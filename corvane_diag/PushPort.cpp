@@ -2,6 +2,7 @@
 
 #include "core/PushSysEx.h"
 #include "hardware/MIDIError.h"
+#include "hardware/PushPortNames.h"
 
 namespace corvane {
 
@@ -31,10 +32,12 @@ std::shared_ptr<MIDIClient> makeClient(CommandRun& run, const std::string& name)
     }
 }
 
-std::shared_ptr<MIDIDevicePort> makePort(CommandRun& run, const std::shared_ptr<MIDIClient>& client,
-                                         const std::string& name, MIDIReceiveCallback onReceive) {
+namespace {
+
+std::shared_ptr<MIDIDevicePort> portOrEnd(CommandRun& run,
+                                          const std::function<std::shared_ptr<MIDIDevicePort>()>& make) {
     try {
-        return MIDIDevicePort::create(client, name, name, std::move(onReceive));
+        return make();
     } catch (const MIDIError& error) {
         run.print(std::string("error: ") + error.what());
         run.finish(1);
@@ -42,10 +45,23 @@ std::shared_ptr<MIDIDevicePort> makePort(CommandRun& run, const std::shared_ptr<
     }
 }
 
+}  // namespace
+
+std::shared_ptr<MIDIDevicePort> makePort(CommandRun& run, const std::shared_ptr<MIDIClient>& client,
+                                         const std::string& name, MIDIReceiveCallback onReceive) {
+    return portOrEnd(run, [&] { return MIDIDevicePort::create(client, name, name, std::move(onReceive)); });
+}
+
+std::shared_ptr<MIDIDevicePort> makePushPort(CommandRun& run, const std::shared_ptr<MIDIClient>& client,
+                                             MIDIReceiveCallback onReceive) {
+    return portOrEnd(
+        run, [&] { return MIDIDevicePort::create(client, PushPortNames::inOrder(), std::move(onReceive)); });
+}
+
 std::shared_ptr<MIDIDevicePort> openPushNow(CommandRun& run, MIDIReceiveCallback onReceive) {
     auto client = makeClient(run);
     if (!client) return nullptr;
-    auto port = makePort(run, client, pushLivePortName, std::move(onReceive));
+    auto port = makePushPort(run, client, std::move(onReceive));
     if (!port) return nullptr;
     if (!port->isConnected()) {
         run.print("Push Live Port not found");
@@ -57,7 +73,7 @@ std::shared_ptr<MIDIDevicePort> openPushNow(CommandRun& run, MIDIReceiveCallback
 
 std::shared_ptr<MIDIDevicePort> connectPush(CommandRun& run, const std::shared_ptr<MIDIClient>& client,
                                             std::function<void(const MIDIMessage&)> onMessage) {
-    auto port = makePort(run, client, pushLivePortName, messagePath(run, std::move(onMessage)));
+    auto port = makePushPort(run, client, messagePath(run, std::move(onMessage)));
     if (!port) return nullptr;
     // The port reports changes from the main queue, where the client hears of them.
     port->setOnConnectionChange(

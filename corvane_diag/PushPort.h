@@ -16,7 +16,6 @@
 
 namespace corvane {
 
-inline constexpr const char* pushLivePortName = "Ableton Push 3 Live Port";
 inline constexpr std::int64_t diagSysexLimit = 65536;
 inline constexpr const char* diagClientName = "corvane-diag";
 
@@ -50,6 +49,10 @@ std::shared_ptr<MIDIClient> makeClient(CommandRun& run, const std::string& name 
 // The port on source and destination `name`; on failure the same as makeClient.
 std::shared_ptr<MIDIDevicePort> makePort(CommandRun& run, const std::shared_ptr<MIDIClient>& client,
                                          const std::string& name, MIDIReceiveCallback onReceive);
+
+// The Push's Live Port under whichever name the kernel gave it; on failure the same as makeClient.
+std::shared_ptr<MIDIDevicePort> makePushPort(CommandRun& run, const std::shared_ptr<MIDIClient>& client,
+                                             MIDIReceiveCallback onReceive);
 
 // For commands that do not wait for the Push: the command's client and the Live Port on it (the
 // port keeps the client). Prints "Push Live Port not found" and ends the command with 1 when it

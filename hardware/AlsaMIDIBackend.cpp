@@ -509,6 +509,35 @@ void AlsaMIDIBackend::disconnectSource(MIDIRef inputPort, MIDIRef source) {
     }
 }
 
+void AlsaMIDIBackend::connectDestination(MIDIRef outputPort, MIDIRef destination) {
+    auto owner = state_->client(clientOf(outputPort));
+    if (!owner) return;
+    // A kernel client's port (snd-seq-midi, a USB MIDI device's) opens its device for output only
+    // for a subscriber, and drops events sent to it otherwise.
+    if (int error = snd_seq_connect_to(owner->seq.get(), portOf(outputPort), clientOf(destination),
+                                       portOf(destination));
+        error < 0) {
+        Log::shared().warning([&] {
+            return "MIDI: connecting to " + std::to_string(clientOf(destination)) + ":" +
+                   std::to_string(portOf(destination)) + " failed: " + snd_strerror(error);
+        });
+    }
+}
+
+void AlsaMIDIBackend::disconnectDestination(MIDIRef outputPort, MIDIRef destination) {
+    auto owner = state_->client(clientOf(outputPort));
+    if (!owner) return;
+    // The subscription is gone already when the destination's port has gone.
+    if (int error = snd_seq_disconnect_to(owner->seq.get(), portOf(outputPort), clientOf(destination),
+                                          portOf(destination));
+        error < 0) {
+        Log::shared().debug([&] {
+            return "MIDI: disconnecting from " + std::to_string(clientOf(destination)) + ":" +
+                   std::to_string(portOf(destination)) + ": " + snd_strerror(error);
+        });
+    }
+}
+
 // ---- sending
 
 void AlsaMIDIBackend::State::sendEvents(MIDIRef from, std::optional<MIDIRef> to,

@@ -38,6 +38,8 @@ public:
     void disposePort(MIDIRef port) override;
     void connectSource(MIDIRef inputPort, MIDIRef source) override;
     void disconnectSource(MIDIRef inputPort, MIDIRef source) override;
+    void connectDestination(MIDIRef outputPort, MIDIRef destination) override;
+    void disconnectDestination(MIDIRef outputPort, MIDIRef destination) override;
     void send(MIDIRef outputPort, MIDIRef destination, std::span<const std::uint8_t> bytes) override;
 
     MIDIRef createVirtualSource(MIDIRef client, const std::string& name, std::int32_t uniqueID) override;

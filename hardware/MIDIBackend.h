@@ -57,6 +57,10 @@ public:
     // Failures (a source that has gone) are logged, not thrown.
     virtual void connectSource(MIDIRef inputPort, MIDIRef source) = 0;
     virtual void disconnectSource(MIDIRef inputPort, MIDIRef source) = 0;
+    // An output port sends to a device's destination only while connected to it: the kernel's
+    // own MIDI ports take events only from their subscribers. Failures are logged, not thrown.
+    virtual void connectDestination(MIDIRef outputPort, MIDIRef destination) = 0;
+    virtual void disconnectDestination(MIDIRef outputPort, MIDIRef destination) = 0;
     // One packet, now, through the output port to the destination.
     virtual void send(MIDIRef outputPort, MIDIRef destination, std::span<const std::uint8_t> bytes) = 0;
 

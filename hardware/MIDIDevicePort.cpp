@@ -10,13 +10,17 @@ namespace corvane {
 
 namespace {
 
-std::optional<MIDIEndpointInfo> firstOnline(const std::vector<MIDIEndpointInfo>& endpoints,
-                                            const std::string& name) {
-    auto found = std::find_if(endpoints.begin(), endpoints.end(), [&](const MIDIEndpointInfo& endpoint) {
-        return endpoint.displayName == name && !endpoint.offline;
-    });
-    if (found == endpoints.end()) return std::nullopt;
-    return *found;
+// Moves one half's connection from the endpoint bound before to the one bound now. An endpoint
+// that keeps its unique ID under a new reference replaced the old one, whose connection went
+// with it.
+void follow(const std::optional<MIDIEndpointInfo>& old, const std::optional<MIDIEndpointInfo>& next,
+            const std::function<void(MIDIRef)>& connect, const std::function<void(MIDIRef)>& disconnect) {
+    if (!next) {
+        if (old) disconnect(old->ref);
+    } else if (!old || old->uniqueID != next->uniqueID || old->ref != next->ref) {
+        if (old) disconnect(old->ref);
+        connect(next->ref);
+    }
 }
 
 constexpr std::size_t loggedBytes = 24;
@@ -27,21 +31,30 @@ std::string hexPrefix(std::span<const std::uint8_t> bytes) {
 
 }  // namespace
 
-MIDIDevicePort::MIDIDevicePort(Key, std::shared_ptr<MIDIClient> client, std::string sourceName,
-                               std::string destinationName)
-    : sourceName_(std::move(sourceName)),
-      destinationName_(std::move(destinationName)),
-      client_(std::move(client)) {}
+MIDIDevicePort::MIDIDevicePort(Key, std::shared_ptr<MIDIClient> client, std::vector<MIDIPortName> names)
+    : names_(std::move(names)), client_(std::move(client)) {}
 
 std::shared_ptr<MIDIDevicePort> MIDIDevicePort::create(std::shared_ptr<MIDIClient> client,
                                                        std::string sourceName, std::string destinationName,
                                                        MIDIReceiveCallback onReceive) {
-    auto port = std::make_shared<MIDIDevicePort>(Key{}, std::move(client), std::move(sourceName),
-                                                 std::move(destinationName));
+    return make(std::move(client), {MIDIPortName{std::move(sourceName), std::move(destinationName)}},
+                std::move(onReceive));
+}
+
+std::shared_ptr<MIDIDevicePort> MIDIDevicePort::create(std::shared_ptr<MIDIClient> client,
+                                                       const std::vector<std::string>& names,
+                                                       MIDIReceiveCallback onReceive) {
+    return make(std::move(client), MIDIPortChoice::bothWays(names), std::move(onReceive));
+}
+
+std::shared_ptr<MIDIDevicePort> MIDIDevicePort::make(std::shared_ptr<MIDIClient> client,
+                                                     std::vector<MIDIPortName> names,
+                                                     MIDIReceiveCallback onReceive) {
+    auto port = std::make_shared<MIDIDevicePort>(Key{}, std::move(client), std::move(names));
     MIDIBackend& backend = port->client_->backend();
     port->inputPort_ =
-        backend.createInputPort(port->client_->ref(), port->sourceName_ + " in", std::move(onReceive));
-    port->outputPort_ = backend.createOutputPort(port->client_->ref(), port->destinationName_ + " out");
+        backend.createInputPort(port->client_->ref(), port->sourceName() + " in", std::move(onReceive));
+    port->outputPort_ = backend.createOutputPort(port->client_->ref(), port->destinationName() + " out");
     std::weak_ptr<MIDIDevicePort> weak = port;
     port->client_->onSetupChanged([weak] {
         if (auto alive = weak.lock()) alive->refresh();
@@ -57,28 +70,39 @@ MIDIDevicePort::~MIDIDevicePort() {
 }
 
 void MIDIDevicePort::refresh() {
+    MIDIBackend& backend = client_->backend();
+    MIDIPortBinding next =
+        MIDIPortChoice::choose(names_, MIDIEndpoints::sources(backend), MIDIEndpoints::destinations(backend));
+    bool wasConnected;
+    std::optional<std::size_t> wasName;
+    {
+        std::lock_guard guard(lock_);
+        wasConnected = bound_.connected();
+        wasName = bound_.name;
+    }
+    // Another name in place of a connected one is another device: its owner hears the old one go
+    // (with nothing bound, so that what it sends then reaches neither) before the new one comes.
+    if (wasConnected && next.connected() && wasName != next.name) bind(MIDIPortBinding{});
+    bind(std::move(next));
+}
+
+void MIDIDevicePort::bind(MIDIPortBinding binding) {
     bool wasConnected = isConnected();
     MIDIBackend& backend = client_->backend();
-    auto newSource = firstOnline(MIDIEndpoints::sources(backend), sourceName_);
-    auto newDestination = firstOnline(MIDIEndpoints::destinations(backend), destinationName_);
-
-    std::optional<MIDIEndpointInfo> oldSource = source();
-    if (!newSource) {
-        if (oldSource) backend.disconnectSource(inputPort_, oldSource->ref);
-    } else if (!oldSource || oldSource->uniqueID != newSource->uniqueID || oldSource->ref != newSource->ref) {
-        // An endpoint that keeps its unique ID under a new reference replaced the old one, whose
-        // connection went with it.
-        if (oldSource) backend.disconnectSource(inputPort_, oldSource->ref);
-        backend.connectSource(inputPort_, newSource->ref);
-    }
+    follow(
+        source(), binding.source, [&](MIDIRef ref) { backend.connectSource(inputPort_, ref); },
+        [&](MIDIRef ref) { backend.disconnectSource(inputPort_, ref); });
+    follow(
+        destination(), binding.destination,
+        [&](MIDIRef ref) { backend.connectDestination(outputPort_, ref); },
+        [&](MIDIRef ref) { backend.disconnectDestination(outputPort_, ref); });
 
     std::function<void(bool)> handler;
     bool connected;
     {
         std::lock_guard guard(lock_);
-        source_ = std::move(newSource);
-        destination_ = std::move(newDestination);
-        connected = source_.has_value() && destination_.has_value();
+        bound_ = std::move(binding);
+        connected = bound_.connected();
         handler = onConnectionChange_;
     }
     if (connected != wasConnected && handler) handler(connected);
@@ -88,32 +112,35 @@ void MIDIDevicePort::send(std::span<const std::uint8_t> bytes) {
     if (bytes.empty()) return;
     // Only the reference: copying the whole endpoint would copy its name for every message.
     std::optional<MIDIRef> bound;
+    std::size_t name = 0;
     {
         std::lock_guard guard(lock_);
-        if (destination_) bound = destination_->ref;
+        if (bound_.destination) bound = bound_.destination->ref;
+        name = bound_.name.value_or(0);
     }
+    const std::string& destinationName = names_[name].destination;
     if (!bound) {
         Log::shared().midi(
-            [&] { return "→ " + destinationName_ + " dropped (port not connected): " + hexPrefix(bytes); });
+            [&] { return "→ " + destinationName + " dropped (port not connected): " + hexPrefix(bytes); });
         return;
     }
-    Log::shared().midi([&] { return "→ " + destinationName_ + ": " + hexPrefix(bytes); });
+    Log::shared().midi([&] { return "→ " + destinationName + ": " + hexPrefix(bytes); });
     client_->backend().send(outputPort_, *bound, bytes);
 }
 
 bool MIDIDevicePort::isConnected() const {
     std::lock_guard guard(lock_);
-    return source_.has_value() && destination_.has_value();
+    return bound_.connected();
 }
 
 std::optional<MIDIEndpointInfo> MIDIDevicePort::source() const {
     std::lock_guard guard(lock_);
-    return source_;
+    return bound_.source;
 }
 
 std::optional<MIDIEndpointInfo> MIDIDevicePort::destination() const {
     std::lock_guard guard(lock_);
-    return destination_;
+    return bound_.destination;
 }
 
 void MIDIDevicePort::setOnConnectionChange(std::function<void(bool)> handler) {

@@ -1,6 +1,7 @@
 #pragma once
 // A device's source and destination, bound by exact display name to the first of each that is
-// not offline, and bound again whenever the MIDI set-up changes.
+// not offline, and bound again whenever the MIDI set-up changes. A port may take its device under
+// several names, in order of preference (MIDIPortChoice): the first one present wins.
 
 #include <cstdint>
 #include <functional>
@@ -9,10 +10,12 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "hardware/MIDIBackend.h"
 #include "hardware/MIDIClient.h"
 #include "hardware/MIDIEndpointInfo.h"
+#include "hardware/MIDIPortChoice.h"
 #include "platform/PIMutex.h"
 
 namespace corvane {
@@ -23,6 +26,12 @@ public:
     // received byte run on the backend's receive thread.
     static std::shared_ptr<MIDIDevicePort> create(std::shared_ptr<MIDIClient> client, std::string sourceName,
                                                   std::string destinationName, MIDIReceiveCallback onReceive);
+    // Source and destination by the same name, the first of `names` (one or more) that is
+    // present. Binding another name in place of a connected one is reported as a disconnect and
+    // a connect: it is another device, which its owner sets up afresh.
+    static std::shared_ptr<MIDIDevicePort> create(std::shared_ptr<MIDIClient> client,
+                                                  const std::vector<std::string>& names,
+                                                  MIDIReceiveCallback onReceive);
     ~MIDIDevicePort();
     MIDIDevicePort(const MIDIDevicePort&) = delete;
     MIDIDevicePort& operator=(const MIDIDevicePort&) = delete;
@@ -40,24 +49,27 @@ public:
     // Called by refresh() with the new state when "both bound" changes.
     void setOnConnectionChange(std::function<void(bool)> handler);
 
-    const std::string& sourceName() const { return sourceName_; }
-    const std::string& destinationName() const { return destinationName_; }
+    // The preferred names.
+    const std::string& sourceName() const { return names_.front().source; }
+    const std::string& destinationName() const { return names_.front().destination; }
 
 private:
     struct Key {};
 
 public:
-    MIDIDevicePort(Key, std::shared_ptr<MIDIClient> client, std::string sourceName,
-                   std::string destinationName);
+    MIDIDevicePort(Key, std::shared_ptr<MIDIClient> client, std::vector<MIDIPortName> names);
 
 private:
-    std::string sourceName_;
-    std::string destinationName_;
+    static std::shared_ptr<MIDIDevicePort> make(std::shared_ptr<MIDIClient> client,
+                                                std::vector<MIDIPortName> names,
+                                                MIDIReceiveCallback onReceive);
+    void bind(MIDIPortBinding binding);
+
+    std::vector<MIDIPortName> names_;
     // Inherits priority: the pad player sends LEDs through here holding its own lock, which the
     // real-time note-repeat thread may be waiting for.
     mutable PIMutex lock_;
-    std::optional<MIDIEndpointInfo> source_;
-    std::optional<MIDIEndpointInfo> destination_;
+    MIDIPortBinding bound_;
     std::function<void(bool)> onConnectionChange_;
     std::shared_ptr<MIDIClient> client_;
     MIDIRef inputPort_ = 0;

@@ -90,6 +90,35 @@ TEST_F(BridgeDevicesTest, APushPluggedInAfterTheStartIsLitAndAnnounced) {
     EXPECT_TRUE(bridge->status().pushConnected);
 }
 
+// Kernels before 5.13 name the Push's ports "Ableton Push 3 MIDI 1" and "... MIDI 2".
+TEST_F(BridgeDevicesTest, APushWithGenericPortNamesIsPlayedThroughItsFirstPort) {
+    push->unplug();
+    push->setPortNaming(SimulatedPush3::PortNaming::generic);
+    push->plug();
+    start();
+    connectCubase();
+    EXPECT_TRUE(bridge->status().pushConnected);
+    EXPECT_TRUE(logged("INFO Push MIDI connected"));
+    EXPECT_EQ(push->ledButton(Button::note), 127);
+
+    script->send(MIDIMessage::controlChange(0, 85, 127));
+    ASSERT_TRUE(push->waitUntil([&] { return push->ledCC(85) == 127; }));
+    push->turnEncoder(0, 1);
+    ASSERT_TRUE(script->waitForControls(1));
+    EXPECT_EQ(script->controls().back(), MIDIMessage::controlChange(0, 71, 1));
+    settle();
+    EXPECT_TRUE(system->sentTo(push->userPort().destination).empty());
+
+    push->unplug();
+    settle();
+    EXPECT_FALSE(bridge->status().pushConnected);
+    push->plug();
+    settle();
+    EXPECT_TRUE(bridge->status().pushConnected);
+    EXPECT_EQ(push->ledCC(85), 127);
+    EXPECT_TRUE(system->sentTo(push->userPort().destination).empty());
+}
+
 TEST_F(BridgeDevicesTest, TheDisplayUnpluggedAndPluggedBackShowsThePictureAgain) {
     const USBDeviceID first = usb->plug();
     start();

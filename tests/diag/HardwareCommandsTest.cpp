@@ -138,6 +138,26 @@ TEST_F(HardwareCommandsTest, MonitorWaitsForThePushAndDescribesItsInput) {
                      "F0 7E 7F 06   UNMAPPED F0 7E 7F 06 01 F7"}));
 }
 
+// Kernels before 5.13 name the Push's ports "Ableton Push 3 MIDI 1" and "... MIDI 2".
+TEST_F(HardwareCommandsTest, ThePushWithGenericPortNamesIsAskedAndWatchedThroughItsFirstPort) {
+    SimulatedPush3 push(diag.midi, false);
+    push.setPortNaming(SimulatedPush3::PortNaming::generic);
+    push.plug();
+    EXPECT_EQ(diag.run({"identity"}), 0);
+    EXPECT_EQ(diag.lines.at(0), "identity reply: F0 7E 01 06 02 00 21 1D 01 00 03 00 01 05 2C 02 F7");
+
+    push.unplug();
+    diag.lines.clear();
+    diag.when("Waiting for", [&] { push.plug(); });
+    diag.when("Push MIDI connected", [&] { push.turnEncoder(0, 1); });
+    diag.when("track encoder", [&] { diag.interrupt(); });
+    diag.after(5.0, [&] { diag.interrupt(); });  // never binding it would wait for ever
+    EXPECT_EQ(diag.run({"midi-monitor"}), 130);
+    EXPECT_EQ(diag.lines,
+              (Lines{"Waiting for Ableton Push 3 Live Port…", "Push MIDI connected", "track encoder 1 +1"}));
+    EXPECT_TRUE(diag.midi->sentTo(push.userPort().destination).empty());
+}
+
 TEST(InputDescriptionTest, EveryKindOfControlReadsAsOneLine) {
     using I = PushInput;
     EXPECT_EQ(describe(I::trackEncoder(7, 0)), "track encoder 8 0");

@@ -100,9 +100,34 @@ TEST(MIDIPortsTest, ListsSourcesThenDestinationsInTheSystemsOrder) {
     diag.midi->addDevice("Ableton Push 3 Live Port", 1000);
     diag.midi->addSource(std::nullopt, 7, true);
     EXPECT_EQ(diag.run({"midi-ports"}), 0);
-    EXPECT_EQ(diag.lines, (Lines{"Sources (apps read from these):", "  Ableton Push 3 Live Port [id 1000]",
-                                 "  ? [id 7] (offline)", "Destinations (apps write to these):",
-                                 "  Ableton Push 3 Live Port [id 1001]"}));
+    EXPECT_EQ(
+        diag.lines,
+        (Lines{"Sources (apps read from these):", "  Ableton Push 3 Live Port [id 1000]  ← bridge: Push",
+               "  ? [id 7] (offline)", "Destinations (apps write to these):",
+               "  Ableton Push 3 Live Port [id 1001]  ← bridge: Push"}));
+}
+
+TEST(MIDIPortsTest, MarksThePortTheBridgeBindsAsThePushUnderEitherName) {
+    DiagHarness diag;
+    diag.midi->addDevice("Ableton Push 3 MIDI 2", 1000);
+    diag.midi->addDevice("Ableton Push 3 MIDI 1", 1010);
+    EXPECT_EQ(diag.run({"midi-ports"}), 0);
+    EXPECT_EQ(diag.lines, (Lines{"Sources (apps read from these):", "  Ableton Push 3 MIDI 2 [id 1000]",
+                                 "  Ableton Push 3 MIDI 1 [id 1010]  ← bridge: Push",
+                                 "Destinations (apps write to these):", "  Ableton Push 3 MIDI 2 [id 1001]",
+                                 "  Ableton Push 3 MIDI 1 [id 1011]  ← bridge: Push"}));
+
+    // The Live Port's own name wins; a port whose other half is missing is not bound.
+    diag.lines.clear();
+    diag.midi->addDevice("Ableton Push 3 Live Port", 1020);
+    diag.midi->addSource("Ableton Push 3 Live Port", 1030);
+    EXPECT_EQ(diag.run({"midi-ports"}), 0);
+    EXPECT_EQ(
+        diag.linesFrom("  Ableton Push 3 MIDI 1 [id 1010]"),
+        (Lines{"  Ableton Push 3 MIDI 1 [id 1010]", "  Ableton Push 3 Live Port [id 1020]  ← bridge: Push",
+               "  Ableton Push 3 Live Port [id 1030]",
+               "Destinations (apps write to these):", "  Ableton Push 3 MIDI 2 [id 1001]",
+               "  Ableton Push 3 MIDI 1 [id 1011]", "  Ableton Push 3 Live Port [id 1021]  ← bridge: Push"}));
 }
 
 TEST(MIDIPortsTest, WithoutASequencerItFailsAsTheOtherMIDICommandsDo) {

@@ -8,6 +8,7 @@
 #include "hardware/MIDIClient.h"
 #include "hardware/MIDIDevicePort.h"
 #include "hardware/MIDIError.h"
+#include "hardware/PushPortNames.h"
 #include "tests/support/SimulatedMIDISystem.h"
 
 namespace corvane {
@@ -28,10 +29,22 @@ protected:
     std::vector<bool> changes;
 
     std::shared_ptr<MIDIDevicePort> open(const std::string& name = push) {
-        auto port = MIDIDevicePort::create(client, name, name, [this](std::span<const std::uint8_t> bytes) {
+        return watched(MIDIDevicePort::create(client, name, name, receiver()));
+    }
+
+    // The Push's port as the programs open it: under either name the kernel gives it.
+    std::shared_ptr<MIDIDevicePort> openPush() {
+        return watched(MIDIDevicePort::create(client, PushPortNames::inOrder(), receiver()));
+    }
+
+    MIDIReceiveCallback receiver() {
+        return [this](std::span<const std::uint8_t> bytes) {
             std::lock_guard guard(receivedLock);
             received.emplace_back(bytes.begin(), bytes.end());
-        });
+        };
+    }
+
+    std::shared_ptr<MIDIDevicePort> watched(std::shared_ptr<MIDIDevicePort> port) {
         port->setOnConnectionChange([this](bool connected) { changes.push_back(connected); });
         return port;
     }
@@ -112,6 +125,25 @@ TEST_F(MIDIDevicePortTest, DeviceThatVanishesAndReturnsWithTheSameIDIsConnectedA
     EXPECT_EQ(receivedSoFar(), (std::vector<Bytes>{{0x80, 36, 0}}));
 }
 
+// A kernel's MIDI port, a USB device's among them, takes events only from its subscribers.
+TEST_F(MIDIDevicePortTest, SendsReachADeviceThroughAConnectionToItsDestinationThatFollowsTheDevice) {
+    auto device = system->addDevice(push, 500);
+    settle();
+    auto port = open();
+    port->send(Bytes{0x90, 36, 127});
+    EXPECT_EQ(system->sentTo(device.destination), (std::vector<Bytes>{{0x90, 36, 127}}));
+    ASSERT_EQ(system->writersOf(device.destination).size(), 1u);
+
+    system->remove(device);
+    device = system->addDevice(push);
+    settle();
+    port->send(Bytes{0xB0, 85, 127});
+    EXPECT_EQ(system->sentTo(device.destination), (std::vector<Bytes>{{0xB0, 85, 127}}));
+
+    port.reset();
+    EXPECT_TRUE(system->writersOf(device.destination).empty());
+}
+
 TEST_F(MIDIDevicePortTest, OtherSetUpChangesLeaveTheConnectionAlone) {
     auto device = system->addDevice(push, 500);
     settle();
@@ -183,6 +215,82 @@ TEST_F(MIDIDevicePortTest, ReleasedPortNeitherReceivesNorRefreshes) {
     system->remove(device);
     settle();
     EXPECT_TRUE(receivedSoFar().empty());
+}
+
+// Kernels before 5.13, and devices without jack names, call the Live Port by the card name and
+// the port's number.
+TEST_F(MIDIDevicePortTest, ThePushUnderItsGenericNameIsBoundByItsFirstPortAndComesAndGoesAsUnderItsOwn) {
+    system->addDevice("Ableton Push 3 MIDI 2", 300);  // the User Port, listed first
+    system->addDevice("Another Device MIDI 1", 310);
+    system->addSource("Ableton Push 3 MIDI 1", 320, true);
+    auto generic = system->addDevice("Ableton Push 3 MIDI 1", 500);
+    settle();
+
+    auto port = openPush();
+    ASSERT_TRUE(port->isConnected());
+    EXPECT_EQ(port->source()->ref, generic.source);
+    EXPECT_EQ(port->destination()->ref, generic.destination);
+    EXPECT_EQ(system->readersOf(generic.source).size(), 1u);
+    port->send(Bytes{0xB0, 85, 127});
+    EXPECT_EQ(system->sentTo(generic.destination), (std::vector<Bytes>{{0xB0, 85, 127}}));
+    EXPECT_EQ(system->sent().size(), 1u);
+
+    MIDIRef inputPort = system->readersOf(generic.source).at(0);
+    MIDIRef oldSource = generic.source;
+    system->clearConnectionCalls();
+    system->remove(generic);
+    settle();
+    EXPECT_FALSE(port->isConnected());
+    generic = system->addDevice("Ableton Push 3 MIDI 1");  // a fresh unique ID
+    settle();
+    EXPECT_TRUE(port->isConnected());
+    EXPECT_EQ(changes, (std::vector<bool>{false, true}));
+    EXPECT_EQ(system->connectionCalls(),
+              (std::vector<Call>{{inputPort, oldSource, false}, {inputPort, generic.source, true}}));
+    system->inject(generic.source, {0x90, 36, 100});
+    EXPECT_EQ(receivedSoFar(), (std::vector<Bytes>{{0x90, 36, 100}}));
+
+    // Without it, neither the User Port nor another device's first port will do.
+    system->remove(generic);
+    settle();
+    EXPECT_FALSE(port->isConnected());
+    EXPECT_FALSE(port->source());
+}
+
+// Both names present: two devices, as a kernel names one device's ports only one way. The Live
+// Port's own name wins, and a switch is another device for the port's owner.
+TEST_F(MIDIDevicePortTest, TheLivePortsOwnNameWinsOverTheGenericOneWheneverItIsThere) {
+    auto generic = system->addDevice("Ableton Push 3 MIDI 1", 500);
+    settle();
+    auto port = openPush();
+    ASSERT_EQ(port->source()->ref, generic.source);
+    MIDIRef inputPort = system->readersOf(generic.source).at(0);
+    system->clearConnectionCalls();
+
+    // Only half of it there is not yet a port to switch to.
+    MIDIRef liveSource = system->addSource(push, 600);
+    settle();
+    EXPECT_EQ(port->source()->ref, generic.source);
+    EXPECT_TRUE(changes.empty());
+
+    MIDIRef liveDestination = system->addDestination(push, 601);
+    settle();
+    EXPECT_EQ(port->source()->ref, liveSource);
+    EXPECT_EQ(port->destination()->ref, liveDestination);
+    EXPECT_EQ(changes, (std::vector<bool>{false, true}));
+    EXPECT_EQ(system->connectionCalls(),
+              (std::vector<Call>{{inputPort, generic.source, false}, {inputPort, liveSource, true}}));
+    port->send(Bytes{0x90, 36, 1});
+    EXPECT_EQ(system->sentTo(liveDestination), (std::vector<Bytes>{{0x90, 36, 1}}));
+    EXPECT_TRUE(system->sentTo(generic.destination).empty());
+
+    system->remove(liveDestination);
+    system->remove(liveSource);
+    settle();
+    EXPECT_EQ(port->source()->ref, generic.source);
+    EXPECT_EQ(changes, (std::vector<bool>{false, true, false, true}));
+    EXPECT_EQ(system->readersOf(generic.source).size(), 1u);
+    EXPECT_TRUE(system->readersOf(liveSource).empty());
 }
 
 TEST_F(MIDIDevicePortTest, CreationFailuresAreMIDIErrors) {

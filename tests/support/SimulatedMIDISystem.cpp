@@ -27,6 +27,7 @@ struct SimulatedMIDISystem::State {
         std::optional<std::int32_t> uniqueID;
         bool offline = false;
         Callback receiver;  // a virtual destination's callback, or a device's own handling
+        bool takesOnlySubscribers = false;  // a device's destination, a port of the kernel's
     };
     struct PortEntry {
         MIDIRef client = 0;
@@ -48,6 +49,7 @@ struct SimulatedMIDISystem::State {
     std::vector<EndpointEntry> endpoints;  // the system's order
     std::map<MIDIRef, PortEntry> ports;
     std::map<MIDIRef, std::set<MIDIRef>> readers;  // source -> input ports
+    std::map<MIDIRef, std::set<MIDIRef>> writers;  // destination -> output ports
     std::map<MIDIRef, std::shared_ptr<ClientEntry>> clients;
     std::map<std::string, std::int32_t> failures;
     std::optional<std::int32_t> unreachable;  // the status every client create and listing fails with
@@ -218,6 +220,8 @@ SimulatedMIDISystem::Device SimulatedMIDISystem::addDevice(const std::string& na
     Device device;
     device.source = addSource(name, id);
     device.destination = addDestination(name, id + 1);
+    std::lock_guard guard(state_->lock);
+    state_->require(device.destination).takesOnlySubscribers = true;
     return device;
 }
 
@@ -226,6 +230,7 @@ void SimulatedMIDISystem::remove(MIDIRef endpoint) {
     state_->require(endpoint);
     std::erase_if(state_->endpoints, [&](auto& e) { return e.ref == endpoint; });
     state_->readers.erase(endpoint);
+    state_->writers.erase(endpoint);
     state_->setupChanged();
 }
 
@@ -309,6 +314,13 @@ std::vector<MIDIRef> SimulatedMIDISystem::readersOf(MIDIRef source) const {
     std::lock_guard guard(state_->lock);
     auto found = state_->readers.find(source);
     if (found == state_->readers.end()) return {};
+    return {found->second.begin(), found->second.end()};
+}
+
+std::vector<MIDIRef> SimulatedMIDISystem::writersOf(MIDIRef destination) const {
+    std::lock_guard guard(state_->lock);
+    auto found = state_->writers.find(destination);
+    if (found == state_->writers.end()) return {};
     return {found->second.begin(), found->second.end()};
 }
 
@@ -433,6 +445,7 @@ void SimulatedMIDISystem::disposePort(MIDIRef port) {
         std::lock_guard guard(state_->lock);
         state_->ports.erase(port);
         for (auto& [source, ports] : state_->readers) ports.erase(port);
+        for (auto& [destination, ports] : state_->writers) ports.erase(port);
     }
     state_->waitForRunningDelivery();
 }
@@ -452,11 +465,28 @@ void SimulatedMIDISystem::disconnectSource(MIDIRef inputPort, MIDIRef source) {
         found->second.erase(inputPort);
 }
 
+void SimulatedMIDISystem::connectDestination(MIDIRef outputPort, MIDIRef destination) {
+    std::lock_guard guard(state_->lock);
+    State::EndpointEntry* entry = state_->endpoint(destination);
+    if (entry == nullptr || entry->isSource || !state_->ports.contains(outputPort)) return;
+    state_->writers[destination].insert(outputPort);
+}
+
+void SimulatedMIDISystem::disconnectDestination(MIDIRef outputPort, MIDIRef destination) {
+    std::lock_guard guard(state_->lock);
+    if (auto found = state_->writers.find(destination); found != state_->writers.end())
+        found->second.erase(outputPort);
+}
+
 void SimulatedMIDISystem::send(MIDIRef outputPort, MIDIRef destination, std::span<const std::uint8_t> bytes) {
     if (bytes.empty()) return;
     std::lock_guard guard(state_->lock);
-    state_->packets.push_back({outputPort, destination, Bytes(bytes.begin(), bytes.end())});
     State::EndpointEntry* entry = state_->endpoint(destination);
+    if (entry != nullptr && entry->takesOnlySubscribers) {
+        auto writers = state_->writers.find(destination);
+        if (writers == state_->writers.end() || !writers->second.contains(outputPort)) return;  // refused
+    }
+    state_->packets.push_back({outputPort, destination, Bytes(bytes.begin(), bytes.end())});
     if (entry != nullptr && !entry->isSource && entry->receiver) {
         state_->enqueue(destination, Bytes(bytes.begin(), bytes.end()));
     }

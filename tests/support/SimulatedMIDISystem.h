@@ -58,7 +58,9 @@ public:
                       bool offline = false);
     MIDIRef addDestination(std::optional<std::string> name, std::optional<std::int32_t> uniqueID = {},
                            bool offline = false);
-    // Source and destination of one name; the destination's unique ID is the source's + 1.
+    // Source and destination of one name; the destination's unique ID is the source's + 1. As a
+    // kernel's port does, the destination takes packets only from output ports connected to it
+    // (others are refused and not recorded); other destinations take them from any.
     Device addDevice(const std::string& name, std::optional<std::int32_t> uniqueID = {});
     void remove(MIDIRef endpoint);
     void remove(Device device);
@@ -90,6 +92,8 @@ public:
     std::optional<MIDIRef> findDestination(const std::string& name) const;
     // The input ports connected to a source.
     std::vector<MIDIRef> readersOf(MIDIRef source) const;
+    // The output ports connected to a destination.
+    std::vector<MIDIRef> writersOf(MIDIRef destination) const;
     std::vector<ConnectionCall> connectionCalls() const;
     void clearConnectionCalls();
     // Set-up notifications that have reached clients.
@@ -123,6 +127,8 @@ public:
     void disposePort(MIDIRef port) override;
     void connectSource(MIDIRef inputPort, MIDIRef source) override;
     void disconnectSource(MIDIRef inputPort, MIDIRef source) override;
+    void connectDestination(MIDIRef outputPort, MIDIRef destination) override;
+    void disconnectDestination(MIDIRef outputPort, MIDIRef destination) override;
     void send(MIDIRef outputPort, MIDIRef destination, std::span<const std::uint8_t> bytes) override;
     MIDIRef createVirtualSource(MIDIRef client, const std::string& name, std::int32_t uniqueID) override;
     MIDIRef createVirtualDestination(MIDIRef client, const std::string& name, std::int32_t uniqueID,

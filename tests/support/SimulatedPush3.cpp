@@ -50,6 +50,8 @@ struct SimulatedPush3::State {
     mutable std::mutex lock;  // before the system's own; never held while the system calls us
 
     SimulatedMIDISystem::Device device{};
+    SimulatedMIDISystem::Device userPort{};
+    PortNaming naming = PortNaming::jacks;
     bool plugged = false;
     std::int32_t uniqueID = 0;
     unsigned generation = 0;  // counts plugs, so a late run meant for an old plug is ignored
@@ -246,7 +248,9 @@ void SimulatedPush3::plug(std::optional<std::int32_t> uniqueID) {
     std::lock_guard guard(state_->lock);
     State& s = *state_;
     if (s.plugged) return;
-    s.device = s.system->addDevice(portName, uniqueID);
+    const bool jacks = s.naming == PortNaming::jacks;
+    s.device = s.system->addDevice(jacks ? portName : genericPortName, uniqueID);
+    s.userPort = s.system->addDevice(jacks ? userPortName : genericUserPortName);
     for (const auto& source : s.system->sources()) {
         if (source.ref == s.device.source) s.uniqueID = source.uniqueID.value_or(0);
     }
@@ -268,7 +272,9 @@ void SimulatedPush3::unplug() {
     if (!s.plugged) return;
     s.plugged = false;
     s.system->remove(s.device);
+    s.system->remove(s.userPort);
     s.device = {};
+    s.userPort = {};
     s.leds.clear();
     s.resetPalette();
 }
@@ -281,6 +287,16 @@ bool SimulatedPush3::isPlugged() const {
 SimulatedMIDISystem::Device SimulatedPush3::device() const {
     std::lock_guard guard(state_->lock);
     return state_->device;
+}
+
+SimulatedMIDISystem::Device SimulatedPush3::userPort() const {
+    std::lock_guard guard(state_->lock);
+    return state_->userPort;
+}
+
+void SimulatedPush3::setPortNaming(PortNaming naming) {
+    std::lock_guard guard(state_->lock);
+    state_->naming = naming;
 }
 
 std::int32_t SimulatedPush3::uniqueID() const {

@@ -29,6 +29,13 @@ namespace corvane {
 class SimulatedPush3 {
 public:
     static constexpr const char* portName = "Ableton Push 3 Live Port";
+    static constexpr const char* userPortName = "Ableton Push 3 User Port";
+    static constexpr const char* genericPortName = "Ableton Push 3 MIDI 1";
+    static constexpr const char* genericUserPortName = "Ableton Push 3 MIDI 2";
+
+    // The names its two ports, the Live Port and then the User Port, get from the kernel: after
+    // their jacks (Linux 5.13 on), or generic, the card name and the port's number (older kernels).
+    enum class PortNaming { jacks, generic };
 
     // One LED value as the Push holds it. Channel 0 is the steady value; channels 1-15 are
     // animation layers over it.
@@ -57,8 +64,12 @@ public:
     void plug(std::optional<std::int32_t> uniqueID = {});
     void unplug();
     bool isPlugged() const;
-    // The current endpoints; both 0 while unplugged.
+    // The current endpoints of the Live Port (or the User Port, which plays nothing and answers
+    // nothing); both 0 while unplugged.
     SimulatedMIDISystem::Device device() const;
+    SimulatedMIDISystem::Device userPort() const;
+    // Takes effect at the next plug; jacks unless set.
+    void setPortNaming(PortNaming naming);
     // The source's unique ID of the current (or last) plug.
     std::int32_t uniqueID() const;
 

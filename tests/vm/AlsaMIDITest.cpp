@@ -4,9 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <condition_variable>
 #include <memory>
-#include <mutex>
 #include <thread>
 
 #include "hardware/MIDIClient.h"
@@ -15,54 +13,13 @@
 #include "hardware/VirtualMIDIPort.h"
 #include "platform/MainQueue.h"
 #include "tests/vm/RealKernel.h"
+#include "tests/vm/ReceivedRuns.h"
 #include "tests/vm/SequencerPeer.h"
 
 namespace corvane::vm {
 namespace {
 
 using namespace std::chrono_literals;
-using Bytes = std::vector<std::uint8_t>;
-
-// What a receive callback got, one entry per byte run; filled on the backend's receive thread.
-class Runs {
-public:
-    MIDIReceiveCallback callback() {
-        return [this](std::span<const std::uint8_t> run) {
-            std::lock_guard guard(lock_);
-            runs_.emplace_back(run.begin(), run.end());
-            arrived_.notify_all();
-        };
-    }
-
-    // Waits until `count` bytes have come, then returns every run so far.
-    std::vector<Bytes> waitForBytes(std::size_t count, std::chrono::milliseconds timeout = 5s) {
-        std::unique_lock guard(lock_);
-        arrived_.wait_for(guard, timeout, [&] { return totalLocked() >= count; });
-        return runs_;
-    }
-
-    std::size_t total() {
-        std::lock_guard guard(lock_);
-        return totalLocked();
-    }
-
-private:
-    std::size_t totalLocked() const {
-        std::size_t sum = 0;
-        for (const auto& run : runs_) sum += run.size();
-        return sum;
-    }
-
-    std::mutex lock_;
-    std::condition_variable arrived_;
-    std::vector<Bytes> runs_;
-};
-
-Bytes joined(const std::vector<Bytes>& runs) {
-    Bytes all;
-    for (const auto& run : runs) all.insert(all.end(), run.begin(), run.end());
-    return all;
-}
 
 Bytes sysex(std::size_t size, unsigned seed) {
     Bytes bytes(size);

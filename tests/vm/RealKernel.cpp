@@ -28,4 +28,15 @@ std::string gadgetMissing() {
     return {};
 }
 
+std::string midiGadgetMissing() {
+    if (std::string missing = gadgetMissing(); !missing.empty()) return missing;
+    if (!std::filesystem::exists("/sys/class/udc/dummy_udc.1"))
+        return "no second dummy USB device controller";
+    for (const char* module : {"usb_f_midi", "snd_usb_audio", "snd_seq_midi"}) {
+        if (!std::filesystem::exists(std::filesystem::path("/sys/module") / module))
+            return std::string("the module ") + module + " is not loaded";
+    }
+    return {};
+}
+
 }  // namespace corvane::vm

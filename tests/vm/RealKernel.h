@@ -13,6 +13,8 @@ bool insideTestGuest();
 // Each returns why the piece is missing, or an empty text when it is there.
 std::string sequencerMissing();
 std::string gadgetMissing();
+// The USB MIDI gadget's: the second dummy controller and the MIDI drivers of both sides.
+std::string midiGadgetMissing();
 
 }  // namespace corvane::vm
 
