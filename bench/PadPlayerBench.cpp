@@ -9,6 +9,7 @@
 #include <future>
 #include <mutex>
 #include <numeric>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -59,46 +60,6 @@ void BM_PadPressToNote(benchmark::State& state) {
 }
 BENCHMARK(BM_PadPressToNote);
 
-// A pad held with repeat at the fastest rate and 300 BPM (a step of 8.3 ms) on the real timer
-// thread: how late each step's note leaves the player, against the beat it belongs to.
-void BM_NoteRepeatLateness(benchmark::State& state) {
-    for (auto _ : state) {
-        std::atomic<double> due = 0;
-        const std::thread::id caller = std::this_thread::get_id();
-        std::mutex samplesLock;
-        std::vector<double> lateness;
-        lateness.reserve(1024);
-        std::unique_ptr<PadPlayer> player;
-        RepeatTimer timer([&] { player->tick(); });
-        PadPlayer::Config config;
-        config.repeatOn = true;
-        config.repeatRate = RepeatRate::thirtySecondTriplet;
-        config.tempo = 300;
-        player = std::make_unique<PadPlayer>(
-            config,
-            [&](std::span<const std::uint8_t>) {
-                if (std::this_thread::get_id() == caller) return;  // the press and the final release
-                const double late = (MonotonicClock::seconds() - due) * 1e6;
-                std::lock_guard guard(samplesLock);
-                lateness.push_back(late);
-            },
-            [](const MIDIMessage&) {}, PadPlayer::Clock{},
-            [&](std::optional<double> time) {
-                if (time) due = *time;
-                timer.schedule(time);
-            });
-        player->handle(MIDIMessage::noteOn(0, 36, 100));
-        std::this_thread::sleep_for(std::chrono::seconds(3));
-        timer.cancel();
-        player->releaseAll();
-
-        std::lock_guard guard(samplesLock);
-        state.counters["steps"] = static_cast<double>(lateness.size());
-        reportSpread(state, lateness, "us");
-    }
-}
-BENCHMARK(BM_NoteRepeatLateness)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
-
 // Threads of normal priority spinning on every core for as long as it lives.
 class CPULoad {
 public:
@@ -123,80 +84,104 @@ private:
     std::vector<std::thread> threads_;
 };
 
-// The fastest rate at 300 BPM again, now with every core kept busy by the benchmark's own
-// spinning threads, the held pad's pressure streaming in on a normal thread as the Push sends it
-// (it takes the player's lock and the notes port's, as the receive thread does), and the notes
-// leaving through a virtual port. Argument 1 gives the timer's thread real-time scheduling the
-// way the bridge asks for it; the counter "realtime" is the priority it got (0: none, the label
-// says why).
-void BM_NoteRepeatLatenessUnderLoad(benchmark::State& state) {
-    const bool realtime = state.range(0) != 0;
+struct RepeatRun {
+    std::vector<double> lateness;  // µs after its beat, per step
+    RealtimeGrant grant;
+    double loadAverage = 0;
+};
+
+// A pad held with repeat at the fastest rate and 300 BPM (a step of 8.3 ms) on the real timer
+// thread for `length`: how late each step's note leaves the player, against the beat it belongs
+// to. Under load, every core is kept busy by spinning threads, the held pad's pressure streams in
+// on a normal thread as the Push sends it (it takes the player's lock and the notes port's, as the
+// receive thread does), and the notes leave through a virtual port. With `realtime` the timer's
+// thread asks for real-time scheduling the way the bridge does.
+RepeatRun runNoteRepeat(std::chrono::seconds length, bool underLoad, bool realtime) {
+    auto midi = std::make_shared<SimulatedMIDISystem>();
+    auto client = std::make_shared<MIDIClient>("Corvane Bench", midi);
+    VirtualMIDIPort notes(client, "Corvane Notes", 0x50464311);
+
+    RepeatRun run;
+    run.lateness.reserve(1024);
+    std::atomic<double> due = 0;
+    const std::thread::id caller = std::this_thread::get_id();
+    std::mutex samplesLock;
+    std::unique_ptr<PadPlayer> player;
+    std::promise<RealtimeGrant> granted;
+    RepeatTimer timer([&] { player->tick(); },
+                      [&] {
+                          granted.set_value(realtime ? RealtimeThread::promoteCurrentThread()
+                                                     : RealtimeGrant{RealtimeGrant::Method::none, 0, "not asked"});
+                      });
+    run.grant = granted.get_future().get();
+    PadPlayer::Config config;
+    config.repeatOn = true;
+    config.repeatRate = RepeatRate::thirtySecondTriplet;
+    config.tempo = 300;
+    player = std::make_unique<PadPlayer>(
+        config,
+        [&](std::span<const std::uint8_t> bytes) {
+            // Not the press, the final release or the pressure passed on.
+            if (std::this_thread::get_id() != caller && (bytes[0] & 0xF0) != 0xA0) {
+                const double late = (MonotonicClock::seconds() - due) * 1e6;
+                std::lock_guard guard(samplesLock);
+                run.lateness.push_back(late);
+            }
+            if (underLoad) notes.send(bytes);
+        },
+        [](const MIDIMessage&) {}, PadPlayer::Clock{},
+        [&](std::optional<double> time) {
+            if (time) due = *time;
+            timer.schedule(time);
+        });
+
+    std::optional<CPULoad> load;
+    std::atomic<bool> pressing = underLoad;
+    std::thread pressure;
+    if (underLoad) {
+        load.emplace();
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        pressure = std::thread([&] {
+            std::uint8_t value = 1;
+            while (pressing) {
+                player->handle(MIDIMessage::polyPressure(0, 36, value));
+                value = static_cast<std::uint8_t>(value % 127 + 1);
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+        });
+    }
+    player->handle(MIDIMessage::noteOn(0, 36, 100));
+    std::this_thread::sleep_for(length);
+    timer.cancel();
+    pressing = false;
+    if (pressure.joinable()) pressure.join();
+    player->releaseAll();
+    getloadavg(&run.loadAverage, 1);
+    load.reset();
+
+    std::lock_guard guard(samplesLock);
+    return run;
+}
+
+void BM_NoteRepeatLateness(benchmark::State& state) {
     for (auto _ : state) {
-        auto midi = std::make_shared<SimulatedMIDISystem>();
-        auto client = std::make_shared<MIDIClient>("Corvane Bench", midi);
-        VirtualMIDIPort notes(client, "Corvane Notes", 0x50464311);
+        const RepeatRun run = runNoteRepeat(std::chrono::seconds(3), false, false);
+        state.counters["steps"] = static_cast<double>(run.lateness.size());
+        reportSpread(state, run.lateness, "us");
+    }
+}
+BENCHMARK(BM_NoteRepeatLateness)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-        std::atomic<double> due = 0;
-        const std::thread::id caller = std::this_thread::get_id();
-        std::mutex samplesLock;
-        std::vector<double> lateness;
-        lateness.reserve(1024);
-        std::unique_ptr<PadPlayer> player;
-        std::promise<RealtimeGrant> granted;
-        RepeatTimer timer([&] { player->tick(); },
-                          [&] {
-                              granted.set_value(realtime ? RealtimeThread::promoteCurrentThread()
-                                                         : RealtimeGrant{RealtimeGrant::Method::none, 0, "not asked"});
-                          });
-        const RealtimeGrant grant = granted.get_future().get();
-        PadPlayer::Config config;
-        config.repeatOn = true;
-        config.repeatRate = RepeatRate::thirtySecondTriplet;
-        config.tempo = 300;
-        player = std::make_unique<PadPlayer>(
-            config,
-            [&](std::span<const std::uint8_t> bytes) {
-                if (std::this_thread::get_id() != caller && (bytes[0] & 0xF0) != 0xA0) {
-                    const double late = (MonotonicClock::seconds() - due) * 1e6;
-                    std::lock_guard guard(samplesLock);
-                    lateness.push_back(late);
-                }
-                notes.send(bytes);
-            },
-            [](const MIDIMessage&) {}, PadPlayer::Clock{},
-            [&](std::optional<double> time) {
-                if (time) due = *time;
-                timer.schedule(time);
-            });
-
-        double loadAverage = 0;
-        {
-            CPULoad load;
-            std::this_thread::sleep_for(std::chrono::milliseconds(200));
-            std::atomic<bool> pressing = true;
-            std::thread pressure([&] {
-                std::uint8_t value = 1;
-                while (pressing) {
-                    player->handle(MIDIMessage::polyPressure(0, 36, value));
-                    value = static_cast<std::uint8_t>(value % 127 + 1);
-                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-                }
-            });
-            player->handle(MIDIMessage::noteOn(0, 36, 100));
-            std::this_thread::sleep_for(std::chrono::seconds(5));
-            timer.cancel();
-            pressing = false;
-            pressure.join();
-            player->releaseAll();
-            getloadavg(&loadAverage, 1);
-        }
-
-        std::lock_guard guard(samplesLock);
-        state.counters["steps"] = static_cast<double>(lateness.size());
-        state.counters["realtime"] = grant.priority;
-        state.counters["loadavg"] = loadAverage;
-        state.SetLabel(RealtimeThread::describe(grant));
-        reportSpread(state, lateness, "us");
+// The same under load, with (argument 1) and without real-time scheduling; the counter
+// "realtime" is the priority the timer's thread got (0: none, the label says why).
+void BM_NoteRepeatLatenessUnderLoad(benchmark::State& state) {
+    for (auto _ : state) {
+        const RepeatRun run = runNoteRepeat(std::chrono::seconds(5), true, state.range(0) != 0);
+        state.counters["steps"] = static_cast<double>(run.lateness.size());
+        state.counters["realtime"] = run.grant.priority;
+        state.counters["loadavg"] = run.loadAverage;
+        state.SetLabel(RealtimeThread::describe(run.grant));
+        reportSpread(state, run.lateness, "us");
     }
 }
 BENCHMARK(BM_NoteRepeatLatenessUnderLoad)

@@ -17,6 +17,8 @@
 #include <fstream>
 #include <stdexcept>
 
+#include "tests/vm/GadgetFiles.h"
+
 namespace corvane::vm {
 namespace {
 
@@ -26,24 +28,6 @@ constexpr int endpointCount = 4;
 // Interrupts a reader blocked in read() on an endpoint: FunctionFS waits interruptibly and
 // gives the request back when a signal arrives.
 const int interruptSignal = SIGRTMIN + 3;
-
-[[noreturn]] void fail(const std::string& what) {
-    throw std::runtime_error(what + ": " + std::strerror(errno));
-}
-
-void writeFile(const fs::path& path, const std::string& text) {
-    const int fd = open(path.c_str(), O_WRONLY);
-    if (fd < 0) fail("open " + path.string());
-    const auto written = write(fd, text.data(), text.size());
-    const int error = errno;
-    close(fd);
-    errno = error;
-    if (written != static_cast<ssize_t>(text.size())) fail("write " + path.string());
-}
-
-void makeDirectory(const fs::path& path) {
-    if (mkdir(path.c_str(), 0755) != 0 && errno != EEXIST) fail("mkdir " + path.string());
-}
 
 void put16(std::vector<std::uint8_t>& out, unsigned value) {
     out.push_back(static_cast<std::uint8_t>(value));

@@ -10,6 +10,8 @@
 #include <stdexcept>
 #include <thread>
 
+#include "tests/vm/GadgetFiles.h"
+
 namespace corvane::vm {
 namespace {
 
@@ -18,24 +20,6 @@ namespace fs = std::filesystem;
 // The card the function registers on the gadget side, found by this id.
 constexpr const char* cardID = "PushGadget";
 constexpr const char* function = "midi.corvane";
-
-[[noreturn]] void fail(const std::string& what) {
-    throw std::runtime_error(what + ": " + std::strerror(errno));
-}
-
-void writeFile(const fs::path& path, const std::string& text) {
-    const int fd = open(path.c_str(), O_WRONLY);
-    if (fd < 0) fail("open " + path.string());
-    const auto written = write(fd, text.data(), text.size());
-    const int error = errno;
-    close(fd);
-    errno = error;
-    if (written != static_cast<ssize_t>(text.size())) fail("write " + path.string());
-}
-
-void makeDirectory(const fs::path& path) {
-    if (mkdir(path.c_str(), 0755) != 0 && errno != EEXIST) fail("mkdir " + path.string());
-}
 
 }  // namespace
 
