@@ -93,16 +93,7 @@ DisplayGadget::~DisplayGadget() { teardown(); }
 
 void DisplayGadget::teardown() {
     stopThreads();
-    if (!gadget_.empty()) {
-        std::error_code ignored;
-        if (fs::exists(gadget_ / "UDC", ignored)) {
-            const int fd = open((gadget_ / "UDC").c_str(), O_WRONLY);
-            if (fd >= 0) {
-                [[maybe_unused]] auto written = write(fd, "\n", 1);
-                close(fd);
-            }
-        }
-    }
+    if (!gadget_.empty()) releaseController(gadget_);
     for (int fd : endpoints_) close(fd);
     endpoints_.clear();
     if (ep0_ >= 0) close(ep0_);
@@ -113,13 +104,7 @@ void DisplayGadget::teardown() {
         mount_.clear();
     }
     if (!gadget_.empty()) {
-        const auto function = "ffs." + options_.name;
-        unlink((gadget_ / "configs/c.1" / function).c_str());
-        rmdir((gadget_ / "configs/c.1/strings/0x409").c_str());
-        rmdir((gadget_ / "configs/c.1").c_str());
-        rmdir((gadget_ / "functions" / function).c_str());
-        rmdir((gadget_ / "strings/0x409").c_str());
-        rmdir(gadget_.c_str());
+        removeGadget(gadget_, "ffs." + options_.name);
         gadget_.clear();
     }
     for (int& fd : wake_) {
@@ -129,33 +114,10 @@ void DisplayGadget::teardown() {
 }
 
 void DisplayGadget::build() {
-    const fs::path gadgets = "/sys/kernel/config/usb_gadget";
-    if (!fs::is_directory(gadgets)) {
-        errno = ENOENT;
-        fail(gadgets.string() + " (configfs and libcomposite loaded?)");
-    }
-    gadget_ = gadgets / options_.name;
-    makeDirectory(gadget_);
-    char hex[16];
-    std::snprintf(hex, sizeof hex, "0x%04x", options_.vendorID);
-    writeFile(gadget_ / "idVendor", hex);
-    std::snprintf(hex, sizeof hex, "0x%04x", options_.productID);
-    writeFile(gadget_ / "idProduct", hex);
-    writeFile(gadget_ / "bcdUSB", "0x0200");
-    makeDirectory(gadget_ / "strings/0x409");
-    writeFile(gadget_ / "strings/0x409/manufacturer", "Ableton");
-    writeFile(gadget_ / "strings/0x409/product", "Ableton Push 3");
-    writeFile(gadget_ / "strings/0x409/serialnumber", "CORVANE-VM-0001");
-    makeDirectory(gadget_ / "configs/c.1");
-    makeDirectory(gadget_ / "configs/c.1/strings/0x409");
-    writeFile(gadget_ / "configs/c.1/strings/0x409/configuration", "Push 3");
+    gadget_ = gadgetFolder(options_.name);
     const auto function = "ffs." + options_.name;
-    makeDirectory(gadget_ / "functions" / function);
-    if (symlink((gadget_ / "functions" / function).c_str(), (gadget_ / "configs/c.1" / function).c_str()) !=
-            0 &&
-        errno != EEXIST) {
-        fail("link the function into the configuration");
-    }
+    buildGadget(gadget_, options_.vendorID, options_.productID, "CORVANE-VM-0001", "Push 3", function);
+    linkFunction(gadget_, function);
 
     char folder[] = "/tmp/corvane-ffs.XXXXXX";
     if (mkdtemp(folder) == nullptr) fail("mkdtemp");

@@ -25,31 +25,14 @@ constexpr const char* function = "midi.corvane";
 
 MIDIGadget::MIDIGadget() {
     try {
-        const fs::path gadgets = "/sys/kernel/config/usb_gadget";
-        if (!fs::is_directory(gadgets)) {
-            errno = ENOENT;
-            fail(gadgets.string() + " (configfs and libcomposite loaded?)");
-        }
-        gadget_ = gadgets / "corvane-midi";
-        makeDirectory(gadget_);
-        writeFile(gadget_ / "idVendor", "0x2982");
-        writeFile(gadget_ / "idProduct", "0x1970");  // not the display's, which other tests look for
-        writeFile(gadget_ / "bcdUSB", "0x0200");
-        makeDirectory(gadget_ / "strings/0x409");
-        writeFile(gadget_ / "strings/0x409/manufacturer", "Ableton");
-        writeFile(gadget_ / "strings/0x409/product", "Ableton Push 3");
-        writeFile(gadget_ / "strings/0x409/serialnumber", "CORVANE-VM-0002");
-        makeDirectory(gadget_ / "configs/c.1");
-        makeDirectory(gadget_ / "configs/c.1/strings/0x409");
-        writeFile(gadget_ / "configs/c.1/strings/0x409/configuration", "Push 3 MIDI");
+        gadget_ = gadgetFolder("corvane-midi");
+        // Not the display's product, which other tests look for.
+        buildGadget(gadget_, 0x2982, 0x1970, "CORVANE-VM-0002", "Push 3 MIDI", function);
         const fs::path midi = gadget_ / "functions" / function;
-        makeDirectory(midi);
         writeFile(midi / "in_ports", "2");
         writeFile(midi / "out_ports", "2");
         writeFile(midi / "id", cardID);
-        if (symlink(midi.c_str(), (gadget_ / "configs/c.1" / function).c_str()) != 0 && errno != EEXIST) {
-            fail("link the function into the configuration");
-        }
+        linkFunction(gadget_, function);
         bind();
     } catch (...) {
         teardown();
@@ -62,20 +45,8 @@ MIDIGadget::~MIDIGadget() { teardown(); }
 void MIDIGadget::teardown() {
     closeRawMIDI();
     if (gadget_.empty()) return;
-    std::error_code ignored;
-    if (fs::exists(gadget_ / "UDC", ignored)) {
-        const int fd = open((gadget_ / "UDC").c_str(), O_WRONLY);
-        if (fd >= 0) {
-            [[maybe_unused]] auto written = write(fd, "\n", 1);
-            close(fd);
-        }
-    }
-    unlink((gadget_ / "configs/c.1" / function).c_str());
-    rmdir((gadget_ / "configs/c.1/strings/0x409").c_str());
-    rmdir((gadget_ / "configs/c.1").c_str());
-    rmdir((gadget_ / "functions" / function).c_str());
-    rmdir((gadget_ / "strings/0x409").c_str());
-    rmdir(gadget_.c_str());
+    releaseController(gadget_);
+    removeGadget(gadget_, function);
     gadget_.clear();
 }
 
