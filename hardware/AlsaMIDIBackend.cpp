@@ -482,60 +482,51 @@ MIDIRef AlsaMIDIBackend::createOutputPort(MIDIRef client, const std::string& nam
 
 void AlsaMIDIBackend::disposePort(MIDIRef port) { state_->deletePort(port); }
 
-void AlsaMIDIBackend::connectSource(MIDIRef inputPort, MIDIRef source) {
-    auto owner = state_->client(clientOf(inputPort));
-    if (!owner) return;
-    if (int error =
-            snd_seq_connect_from(owner->seq.get(), portOf(inputPort), clientOf(source), portOf(source));
-        error < 0) {
-        Log::shared().warning([&] {
-            return "MIDI: connecting " + std::to_string(clientOf(source)) + ":" +
-                   std::to_string(portOf(source)) + " failed: " + snd_strerror(error);
-        });
+namespace {
+
+using SubscriptionCall = int (*)(snd_seq_t*, int, int, int);
+
+// Makes or ends the subscription between our port `own` and `other` with `call`. A connection
+// that fails is worth a warning; a disconnection that fails only means the subscription went
+// with the other port.
+void changeSubscription(snd_seq_t* seq, MIDIRef own, MIDIRef other, SubscriptionCall call, bool connecting,
+                        const char* action) {
+    const int error = call(seq, portOf(own), clientOf(other), portOf(other));
+    if (error >= 0) return;
+    const auto text = [&] {
+        return std::string("MIDI: ") + action + std::to_string(clientOf(other)) + ":" +
+               std::to_string(portOf(other)) + (connecting ? " failed: " : ": ") + snd_strerror(error);
+    };
+    if (connecting) {
+        Log::shared().warning(text);
+    } else {
+        Log::shared().debug(text);
     }
+}
+
+}  // namespace
+
+void AlsaMIDIBackend::connectSource(MIDIRef inputPort, MIDIRef source) {
+    if (auto owner = state_->client(clientOf(inputPort)))
+        changeSubscription(owner->seq.get(), inputPort, source, snd_seq_connect_from, true, "connecting ");
 }
 
 void AlsaMIDIBackend::disconnectSource(MIDIRef inputPort, MIDIRef source) {
-    auto owner = state_->client(clientOf(inputPort));
-    if (!owner) return;
-    // The subscription is gone already when the source's port has gone.
-    if (int error =
-            snd_seq_disconnect_from(owner->seq.get(), portOf(inputPort), clientOf(source), portOf(source));
-        error < 0) {
-        Log::shared().debug([&] {
-            return "MIDI: disconnecting " + std::to_string(clientOf(source)) + ":" +
-                   std::to_string(portOf(source)) + ": " + snd_strerror(error);
-        });
-    }
+    if (auto owner = state_->client(clientOf(inputPort)))
+        changeSubscription(owner->seq.get(), inputPort, source, snd_seq_disconnect_from, false, "disconnecting ");
 }
 
+// A kernel client's port (snd-seq-midi, a USB MIDI device's) opens its device for output only for
+// a subscriber, and drops events sent to it otherwise.
 void AlsaMIDIBackend::connectDestination(MIDIRef outputPort, MIDIRef destination) {
-    auto owner = state_->client(clientOf(outputPort));
-    if (!owner) return;
-    // A kernel client's port (snd-seq-midi, a USB MIDI device's) opens its device for output only
-    // for a subscriber, and drops events sent to it otherwise.
-    if (int error = snd_seq_connect_to(owner->seq.get(), portOf(outputPort), clientOf(destination),
-                                       portOf(destination));
-        error < 0) {
-        Log::shared().warning([&] {
-            return "MIDI: connecting to " + std::to_string(clientOf(destination)) + ":" +
-                   std::to_string(portOf(destination)) + " failed: " + snd_strerror(error);
-        });
-    }
+    if (auto owner = state_->client(clientOf(outputPort)))
+        changeSubscription(owner->seq.get(), outputPort, destination, snd_seq_connect_to, true, "connecting to ");
 }
 
 void AlsaMIDIBackend::disconnectDestination(MIDIRef outputPort, MIDIRef destination) {
-    auto owner = state_->client(clientOf(outputPort));
-    if (!owner) return;
-    // The subscription is gone already when the destination's port has gone.
-    if (int error = snd_seq_disconnect_to(owner->seq.get(), portOf(outputPort), clientOf(destination),
-                                          portOf(destination));
-        error < 0) {
-        Log::shared().debug([&] {
-            return "MIDI: disconnecting from " + std::to_string(clientOf(destination)) + ":" +
-                   std::to_string(portOf(destination)) + ": " + snd_strerror(error);
-        });
-    }
+    if (auto owner = state_->client(clientOf(outputPort)))
+        changeSubscription(owner->seq.get(), outputPort, destination, snd_seq_disconnect_to, false,
+                           "disconnecting from ");
 }
 
 // ---- sending
