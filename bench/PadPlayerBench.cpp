@@ -163,6 +163,11 @@ RepeatRun runNoteRepeat(std::chrono::seconds length, bool underLoad, bool realti
     return run;
 }
 
+// One run each with normal and real-time scheduling (argument 0 and 1), timed by the wall clock.
+void onceWithoutAndOnceWithRealtime(benchmark::internal::Benchmark* runs) {
+    runs->ArgName("realtime")->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+}
+
 void BM_NoteRepeatLateness(benchmark::State& state) {
     for (auto _ : state) {
         const RepeatRun run = runNoteRepeat(std::chrono::seconds(3), false, false);
@@ -184,13 +189,7 @@ void BM_NoteRepeatLatenessUnderLoad(benchmark::State& state) {
         reportSpread(state, run.lateness, "us");
     }
 }
-BENCHMARK(BM_NoteRepeatLatenessUnderLoad)
-    ->ArgName("realtime")
-    ->Arg(0)
-    ->Arg(1)
-    ->Iterations(1)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+BENCHMARK(BM_NoteRepeatLatenessUnderLoad)->Apply(onceWithoutAndOnceWithRealtime);
 
 // The lateness of `steps` plain sleeps at the 8.3 ms cadence on a thread of its own.
 std::vector<double> plainSleepLateness(int steps, bool realtime) {
@@ -226,13 +225,7 @@ void BM_PlainSleepLatenessUnderLoad(benchmark::State& state) {
         reportSpread(state, plainSleepLateness(600, state.range(0) != 0), "us");
     }
 }
-BENCHMARK(BM_PlainSleepLatenessUnderLoad)
-    ->ArgName("realtime")
-    ->Arg(0)
-    ->Arg(1)
-    ->Iterations(1)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+BENCHMARK(BM_PlainSleepLatenessUnderLoad)->Apply(onceWithoutAndOnceWithRealtime);
 
 }  // namespace
 }  // namespace corvane
