@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "core/PushSysEx.h"
+#include "core/TextPieces.h"
 #include "corvane_diag/AbletonQuery.h"
 #include "corvane_diag/Arguments.h"
 #include "corvane_diag/CommandRun.h"
@@ -44,12 +45,7 @@ Expected<std::vector<int>, BackupProblem> parseBackup(const std::string& text) {
         const std::string_view lineText(text.data() + lineStart, lineEnd - lineStart);
         lineStart = lineEnd + 1;
         ++line;
-        std::size_t start = 0;
-        while (start <= lineText.size()) {
-            std::size_t blank = lineText.find(' ', start);
-            if (blank == std::string_view::npos) blank = lineText.size();
-            std::string_view piece = lineText.substr(start, blank - start);
-            start = blank + 1;
+        for (std::string_view piece : textPieces(lineText, " ")) {
             const std::size_t first = piece.find_first_not_of(space);
             if (first == std::string_view::npos) continue;
             piece = piece.substr(first, piece.find_last_not_of(space) - first + 1);
