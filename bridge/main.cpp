@@ -15,8 +15,11 @@
 #include "bridge/BridgeEnvironment.h"
 #include "bridge/CommandLine.h"
 #include "bridge/MenuBarApp.h"
+#include "bridge/OneBridge.h"
+#include "bridge/Tray.h"
 #include "core/IgnoreSIGPIPE.h"
 #include "core/Log.h"
+#include "platform/InstanceLock.h"
 #include "platform/MainQueue.h"
 #include "platform/SignalSource.h"
 #include "platform/UserDefaults.h"
@@ -50,7 +53,24 @@ int main(int argc, char** argv) {
     if (run.verbose) log.setMinimumLevel(Log::Level::debug);
     if (run.logMIDI) log.setLogMIDI(true);
     if (run.quiet) log.setEchoToStderr(false);
+
+    // Before any port, device, setting or log file is opened: a second bridge leaves the Push to
+    // the first. Never destroyed, so the lock is held until the process ends, however it ends.
+    auto* instance = new InstanceLock::Outcome(
+        InstanceLock::acquire(OneBridge::lockName, InstanceLock::userFolders()));
+    if (const auto* busy = std::get_if<InstanceLock::Busy>(instance)) {
+        const std::string text = OneBridge::alreadyRunning(busy->holder);
+        std::fprintf(stderr, "%s\n", text.c_str());
+        // Started from the application menu, the user would otherwise see nothing happen.
+        if (run.menuBar && !Tray::openDisplay()) runAlert(text, AlertStyle::informational);
+        leave(0);
+    }
+
     const bool menuBar = run.menuBar && MenuBarApp::openDisplay(log);
+
+    if (const auto* unavailable = std::get_if<InstanceLock::Unavailable>(instance)) {
+        log.warning([&] { return "nothing stops a second bridge: " + unavailable->why; });
+    }
 
     std::shared_ptr<Bridge> bridge;
     BridgeEnvironment environment = BridgeEnvironment::system();

@@ -41,6 +41,7 @@ std::filesystem::path home() {
 std::filesystem::path configHome() { return underHome("XDG_CONFIG_HOME", ".config"); }
 std::filesystem::path stateHome() { return underHome("XDG_STATE_HOME", ".local/state"); }
 std::filesystem::path dataHome() { return underHome("XDG_DATA_HOME", ".local/share"); }
+std::filesystem::path runtimeHome() { return absoluteVariable("XDG_RUNTIME_DIR"); }
 
 std::filesystem::path corvaneConfigDirectory() { return configHome() / "corvane"; }
 std::filesystem::path corvaneStateDirectory() { return stateHome() / "corvane"; }

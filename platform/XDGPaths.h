@@ -11,6 +11,8 @@ std::filesystem::path home();
 std::filesystem::path configHome();  // $XDG_CONFIG_HOME or ~/.config
 std::filesystem::path stateHome();   // $XDG_STATE_HOME or ~/.local/state
 std::filesystem::path dataHome();    // $XDG_DATA_HOME or ~/.local/share
+// $XDG_RUNTIME_DIR; empty when it is not set to an absolute path, since it has no default.
+std::filesystem::path runtimeHome();
 
 // Corvane's own folder inside each.
 std::filesystem::path corvaneConfigDirectory();

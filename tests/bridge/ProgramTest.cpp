@@ -7,7 +7,9 @@
 #include <filesystem>
 #include <string>
 
+#include "bridge/OneBridge.h"
 #include "hardware/AlsaMIDIBackend.h"
+#include "platform/InstanceLock.h"
 #include "tests/support/ReadFile.h"
 
 namespace corvane {
@@ -28,7 +30,8 @@ protected:
                ("corvane-program-" + std::to_string(::getpid()) + "-" +
                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(home);
-        fs::create_directories(home);
+        fs::create_directories(home / "runtime");
+        fs::permissions(home / "runtime", fs::perms::owner_all);
     }
     void TearDown() override { fs::remove_all(home); }
 
@@ -36,8 +39,9 @@ protected:
     Outcome run(const std::string& arguments) {
         const fs::path errors = home / "stderr";
         // No display: a failing start would otherwise wait on its alert.
-        const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY XDG_STATE_HOME='" + (home / "state").string() + "' XDG_CONFIG_HOME='" +
-                                    (home / "config").string() + "' '" CORVANE_BRIDGE_PROGRAM "' " + arguments +
+        const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY XDG_STATE_HOME='" + (home / "state").string() +
+                                    "' XDG_CONFIG_HOME='" + (home / "config").string() + "' XDG_RUNTIME_DIR='" +
+                                    (home / "runtime").string() + "' '" CORVANE_BRIDGE_PROGRAM "' " + arguments +
                                     " 2>'" + errors.string() + "'";
         Outcome outcome;
         FILE* pipe = ::popen(command.c_str(), "r");
@@ -104,6 +108,25 @@ TEST_F(ProgramTest, QuietKeepsTheFailureOutOfStandardErrorButInTheLog) {
               std::string::npos)
         << log;
     EXPECT_NE(log.find(" ERROR could not start: "), std::string::npos) << log;
+}
+
+// This process stands in for a running bridge by holding its lock.
+TEST_F(ProgramTest, ASecondStartSaysWhichBridgeRunsAndTouchesNothing) {
+    const auto running = InstanceLock::acquire(OneBridge::lockName, {{home / "runtime", false}});
+    ASSERT_TRUE(std::holds_alternative<InstanceLock>(running));
+    for (const char* arguments : {"--no-menu-bar", "--verbose"}) {
+        const Outcome outcome = run(arguments);
+        EXPECT_EQ(outcome.status, 0) << arguments;
+        EXPECT_EQ(outcome.out, "");
+        EXPECT_EQ(outcome.err, "corvane-bridge is already running (process " + std::to_string(::getpid()) + ")\n");
+    }
+    EXPECT_FALSE(fs::exists(home / "state")) << "no log file";
+    EXPECT_FALSE(fs::exists(home / "config")) << "no settings";
+
+    EXPECT_EQ(run("--version").out, "0.4.3\n");
+    const Outcome help = run("--help");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out, usage());
 }
 
 }  // namespace
