@@ -1,0 +1,175 @@
+// The built corvane-bridge program as the user starts it, more than once, on a real kernel's
+// sequencer: a second client of it plays the Push 3, a third the Cubase script's notes input.
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <thread>
+
+#include "core/PushInputDecoder.h"
+#include "core/PushSysEx.h"
+#include "tests/support/ReadFile.h"
+#include "tests/vm/RealKernel.h"
+#include "tests/vm/ReceivedRuns.h"
+#include "tests/vm/SequencerPeer.h"
+
+extern char** environ;
+
+namespace corvane::vm {
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+// One corvane-bridge process, its standard error in a file; killed if still running at the end.
+class BridgeProcess {
+public:
+    BridgeProcess(const fs::path& home, const fs::path& errors) : errors_(errors) {
+        std::vector<std::string> environment;
+        for (char** entry = environ; *entry != nullptr; ++entry) {
+            const std::string_view text(*entry);
+            if (text.starts_with("DISPLAY=") || text.starts_with("WAYLAND_DISPLAY=") || text.starts_with("XDG_"))
+                continue;
+            environment.emplace_back(text);
+        }
+        environment.push_back("XDG_RUNTIME_DIR=" + (home / "runtime").string());
+        environment.push_back("XDG_STATE_HOME=" + (home / "state").string());
+        environment.push_back("XDG_CONFIG_HOME=" + (home / "config").string());
+        std::vector<char*> envp;
+        for (auto& entry : environment) envp.push_back(entry.data());
+        envp.push_back(nullptr);
+        std::string program = CORVANE_BRIDGE_PROGRAM;
+        std::string option = "--no-menu-bar";
+        char* argv[] = {program.data(), option.data(), nullptr};
+        // Made before the fork: the child of a threaded process may only make system calls.
+        const int err = ::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::dup2(err, STDERR_FILENO);
+            ::execve(argv[0], argv, envp.data());
+            ::_exit(127);
+        }
+        ::close(err);
+    }
+    ~BridgeProcess() { kill(SIGKILL); }
+
+    pid_t pid() const { return pid_; }
+    std::string errors() const { return readFile(errors_); }
+
+    // The exit status once it has ended within `time`.
+    std::optional<int> waitForExit(std::chrono::milliseconds time) {
+        for (const auto until = std::chrono::steady_clock::now() + time; pid_ > 0;) {
+            int status = 0;
+            if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+                pid_ = 0;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            }
+            if (std::chrono::steady_clock::now() > until) return std::nullopt;
+            std::this_thread::sleep_for(10ms);
+        }
+        return std::nullopt;
+    }
+
+    void kill(int signal) {
+        if (pid_ <= 0) return;
+        ::kill(pid_, signal);
+        ::waitpid(pid_, nullptr, 0);
+        pid_ = 0;
+    }
+
+private:
+    fs::path errors_;
+    pid_t pid_ = -1;
+};
+
+bool endsWith(const Bytes& bytes, const Bytes& tail) {
+    return bytes.size() >= tail.size() && std::equal(tail.begin(), tail.end(), bytes.end() - tail.size());
+}
+
+// Every bridge's port of that name.
+std::vector<SequencerAddress> portsNamed(const std::string& name) {
+    std::vector<SequencerAddress> found;
+    for (const auto& port : sequencerPorts()) {
+        if (port.clientName == "Corvane Bridge" && port.name == name) found.push_back(port.address);
+    }
+    return found;
+}
+
+class RealBridgeProgram : public ::testing::Test {
+protected:
+    void SetUp() override {
+        CORVANE_REQUIRE(sequencerMissing());
+        std::string pattern = (fs::temp_directory_path() / "corvane-vm-program-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        home = pattern;
+        fs::create_directories(home / "runtime");
+        fs::permissions(home / "runtime", fs::perms::owner_all);
+        push = std::make_unique<SequencerPeer>();
+    }
+    void TearDown() override {
+        push.reset();
+        if (!home.empty()) fs::remove_all(home);
+    }
+
+    std::unique_ptr<BridgeProcess> start(const std::string& name) {
+        return std::make_unique<BridgeProcess>(home, home / (name + ".stderr"));
+    }
+
+    // True once the Push has been lit, given its settings and asked for the rest, and then
+    // left alone for a moment.
+    bool waitUntilSetUp() {
+        const Bytes lastQuestion = PushSysEx::settingsQueries().back();
+        for (const auto until = std::chrono::steady_clock::now() + 10s; std::chrono::steady_clock::now() < until;) {
+            const Bytes before = push->received();
+            std::this_thread::sleep_for(300ms);
+            const Bytes after = push->received();
+            if (after == before && endsWith(after, lastQuestion)) return true;
+        }
+        return false;
+    }
+
+    fs::path home;
+    std::unique_ptr<SequencerPeer> push;
+};
+
+TEST_F(RealBridgeProgram, ASecondStartLeavesThePushToTheFirstAndAKilledFirstBlocksNoOne) {
+    auto first = start("first");
+    ASSERT_TRUE(waitUntilSetUp()) << first->errors();
+    ASSERT_EQ(portsNamed("Corvane Notes").size(), 1u);
+    push->clearReceived();
+
+    auto second = start("second");
+    EXPECT_EQ(second->waitForExit(2s), std::optional<int>(0));
+    EXPECT_EQ(second->errors(), "corvane-bridge is already running (process " + std::to_string(first->pid()) + ")\n");
+    std::this_thread::sleep_for(300ms);
+    EXPECT_TRUE(push->received().empty()) << "the second bridge sent the Push " << push->received().size() << " bytes";
+    EXPECT_EQ(portsNamed("Corvane Notes").size(), 1u);
+
+    // One pad press, one note, as Cubase hears it when it listens to every "Corvane Notes".
+    SequencerPeer notes("Cubase", "Tessaly Notes In");
+    for (const SequencerAddress& port : portsNamed("Corvane Notes")) notes.connectFrom(port);
+    push->send(Bytes{0x90, PushInputDecoder::padNote(0, 0), 100});
+    const Bytes played = notes.waitForReceived(3);
+    ASSERT_EQ(played.size(), 3u);
+    EXPECT_EQ(played[0], 0x90);
+    EXPECT_EQ(played[2], 100);
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(notes.received().size(), 3u) << "more than one note-on for one pad press";
+    push->send(Bytes{0x80, PushInputDecoder::padNote(0, 0), 0});
+
+    first->kill(SIGKILL);
+    push->clearReceived();
+    auto third = start("third");
+    EXPECT_TRUE(waitUntilSetUp()) << third->errors();
+    EXPECT_EQ(third->errors().find("already running"), std::string::npos) << third->errors();
+    EXPECT_FALSE(third->waitForExit(0ms).has_value()) << "the new bridge stopped";
+    third->kill(SIGTERM);
+}
+
+}  // namespace
+}  // namespace corvane::vm
