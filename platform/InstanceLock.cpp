@@ -64,7 +64,8 @@ std::optional<pid_t> holderOf(int fd) {
         if (size > 0) {
             long pid = 0;
             const auto [end, error] = std::from_chars(text, text + size, pid);
-            if (error == std::errc() && end < text + size && *end == '\n' && pid > 0) return static_cast<pid_t>(pid);
+            if (error == std::errc() && end < text + size && *end == '\n' && pid > 0)
+                return static_cast<pid_t>(pid);
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
@@ -81,7 +82,7 @@ void writeProcessID(int fd) {
 }  // namespace
 
 std::variant<InstanceLock, InstanceLock::Busy, std::string> InstanceLock::tryFolder(const Folder& folder,
-                                                                                const std::string& name) {
+                                                                                    const std::string& name) {
     if (folder.create) {
         std::error_code ignored;
         fs::create_directories(folder.path.parent_path(), ignored);
@@ -131,9 +132,8 @@ std::vector<InstanceLock::Folder> InstanceLock::userFolders() {
     std::vector<Folder> folders;
     if (fs::path runtime = XDGPaths::runtimeHome(); !runtime.empty()) folders.push_back({runtime, false});
     folders.push_back({fs::path("/run/user") / user, false});
-    std::error_code error;
-    const fs::path temporary = fs::temp_directory_path(error);
-    folders.push_back({(error ? fs::path("/tmp") : temporary) / ("corvane-" + user), true});
+    // Not $TMPDIR: it may differ from one session of the user to the next.
+    folders.push_back({fs::path("/tmp") / ("corvane-" + user), true});
     folders.push_back({XDGPaths::corvaneStateDirectory(), true});
     return folders;
 }

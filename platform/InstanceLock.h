@@ -31,7 +31,7 @@ public:
         bool create = false;
     };
 
-    // Best first: $XDG_RUNTIME_DIR, /run/user/<uid>, corvane-<uid> in the temporary folder, then
+    // Best first: $XDG_RUNTIME_DIR, /run/user/<uid>, /tmp/corvane-<uid>, then
     // Corvane's state folder. Every process of the user walks the same list, so all meet at the
     // first folder that is safe.
     static std::vector<Folder> userFolders();
@@ -55,7 +55,8 @@ public:
 private:
     InstanceLock(int fd, std::filesystem::path path);
     // The lock in one folder, or why that folder cannot hold it.
-    static std::variant<InstanceLock, Busy, std::string> tryFolder(const Folder& folder, const std::string& name);
+    static std::variant<InstanceLock, Busy, std::string> tryFolder(const Folder& folder,
+                                                                   const std::string& name);
 
     int fd_ = -1;
     std::filesystem::path path_;

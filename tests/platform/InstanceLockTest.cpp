@@ -1,6 +1,3 @@
-#include "platform/InstanceLock.h"
-#include "tests/support/ReadFile.h"
-
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <stdlib.h>
@@ -12,6 +9,9 @@
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "platform/InstanceLock.h"
+#include "tests/support/ReadFile.h"
 
 namespace corvane {
 namespace {
@@ -153,9 +153,9 @@ TEST_F(InstanceLockTest, SymbolicLinksAndFoldersOthersMayChangeAreNeitherFollowe
     folders.pop_back();
     const auto nowhere = InstanceLock::acquire(lockName, folders);
     ASSERT_TRUE(std::holds_alternative<InstanceLock::Unavailable>(nowhere));
-    std::string expected = (shared / "corvane-1").string() + ": a symbolic link; " + (shared / "open").string() +
-                           ": others may write to it; " + (shared / "mine").string() + ": " + lockName +
-                           " is a symbolic link";
+    std::string expected = (shared / "corvane-1").string() + ": a symbolic link; " +
+                           (shared / "open").string() + ": others may write to it; " +
+                           (shared / "mine").string() + ": " + lockName + " is a symbolic link";
     if (::geteuid() == 0) expected += "; " + (shared / "theirs").string() + ": owned by another user";
     EXPECT_EQ(std::get<InstanceLock::Unavailable>(nowhere).why, expected);
 }

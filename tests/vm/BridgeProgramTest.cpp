@@ -33,7 +33,8 @@ public:
         std::vector<std::string> environment;
         for (char** entry = environ; *entry != nullptr; ++entry) {
             const std::string_view text(*entry);
-            if (text.starts_with("DISPLAY=") || text.starts_with("WAYLAND_DISPLAY=") || text.starts_with("XDG_"))
+            if (text.starts_with("DISPLAY=") || text.starts_with("WAYLAND_DISPLAY=") ||
+                text.starts_with("XDG_"))
                 continue;
             environment.emplace_back(text);
         }
@@ -124,7 +125,8 @@ protected:
     // left alone for a moment.
     bool waitUntilSetUp() {
         const Bytes lastQuestion = PushSysEx::settingsQueries().back();
-        for (const auto until = std::chrono::steady_clock::now() + 10s; std::chrono::steady_clock::now() < until;) {
+        for (const auto until = std::chrono::steady_clock::now() + 10s;
+             std::chrono::steady_clock::now() < until;) {
             const Bytes before = push->received();
             std::this_thread::sleep_for(300ms);
             const Bytes after = push->received();
@@ -145,9 +147,11 @@ TEST_F(RealBridgeProgram, ASecondStartLeavesThePushToTheFirstAndAKilledFirstBloc
 
     auto second = start("second");
     EXPECT_EQ(second->waitForExit(2s), std::optional<int>(0));
-    EXPECT_EQ(second->errors(), "corvane-bridge is already running (process " + std::to_string(first->pid()) + ")\n");
+    EXPECT_EQ(second->errors(),
+              "corvane-bridge is already running (process " + std::to_string(first->pid()) + ")\n");
     std::this_thread::sleep_for(300ms);
-    EXPECT_TRUE(push->received().empty()) << "the second bridge sent the Push " << push->received().size() << " bytes";
+    EXPECT_TRUE(push->received().empty())
+        << "the second bridge sent the Push " << push->received().size() << " bytes";
     EXPECT_EQ(portsNamed("Corvane Notes").size(), 1u);
 
     // One pad press, one note, as Cubase hears it when it listens to every "Corvane Notes".
