@@ -52,18 +52,6 @@ void appendTimestamp(std::string& line, std::chrono::system_clock::time_point ti
 
 }  // namespace
 
-class Log::File {
-public:
-    explicit File(int fd) : fd_(fd) {}
-    ~File() { ::close(fd_); }
-    File(const File&) = delete;
-    File& operator=(const File&) = delete;
-    int fd() const { return fd_; }
-
-private:
-    int fd_;
-};
-
 std::optional<Log::Level> Log::level(int rawValue) {
     if (rawValue < 0 || rawValue > 3) return std::nullopt;
     return static_cast<Level>(rawValue);
@@ -127,7 +115,7 @@ void Log::enqueue(Level level, std::string message) {
 
 void Log::flush() {
     queue_.sync([this] {
-        if (file_) ::fsync(file_->fd());
+        if (file_.valid()) ::fsync(file_.get());
     });
 }
 
@@ -138,16 +126,16 @@ void Log::write(std::string_view line) {
 }
 
 void Log::append(std::string_view bytes) {
-    if (!file_) open();
+    if (!file_.valid()) open();
     const auto size = static_cast<std::int64_t>(bytes.size());
     // An empty file is never rotated: that would only push an older file out for nothing.
     if (bytesWritten_ > 0 && bytesWritten_ + size > maxBytes_) {
         rotate();
         open();
     }
-    if (!file_) return;
+    if (!file_.valid()) return;
     // A short or failed write loses the line from the file; count what did land.
-    bytesWritten_ += static_cast<std::int64_t>(writeAll(file_->fd(), bytes));
+    bytesWritten_ += static_cast<std::int64_t>(writeAll(file_.get(), bytes));
 }
 
 void Log::open() {
@@ -159,7 +147,7 @@ void Log::open() {
         file_.reset();
         return;
     }
-    file_ = std::make_unique<File>(fd);
+    file_ = FileDescriptor(fd);
     // An existing file keeps growing across runs until the cap.
     const off_t end = ::lseek(fd, 0, SEEK_END);
     if (end > 0) bytesWritten_ = end;

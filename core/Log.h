@@ -3,13 +3,13 @@
 // error. Callers on any thread pay only for composing the text, and nothing when the level is
 // filtered out; time formatting and all file work happen on the log's own serial queue.
 
+#include "platform/FileDescriptor.h"
 #include "platform/SerialQueue.h"
 
 #include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -89,15 +89,13 @@ private:
     void rotate();
     std::filesystem::path numbered(int number) const;
 
-    class File;
-
     std::atomic<Level> minimumLevel_{Level::info};
     std::atomic<bool> echoToStderr_{true};
     std::atomic<bool> logMIDI_{false};
     const std::filesystem::path directory_;
     const std::int64_t maxBytes_;
     const int keepFiles_;
-    std::unique_ptr<File> file_;
+    FileDescriptor file_;
     std::int64_t bytesWritten_ = 0;
     // Last, so it is destroyed first and its remaining work still finds everything above.
     SerialQueue queue_;

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <charconv>
 #include <chrono>
+#include <string>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -19,27 +20,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-    int release() { return std::exchange(fd_, -1); }
-
-private:
-    int fd_;
-};
-
 std::string lastError() { return std::system_category().message(errno); }
-
-std::string numberText(unsigned long number) {
-    char digits[24];
-    return std::string(digits, std::to_chars(digits, digits + sizeof digits, number).ptr);
-}
 
 // Nobody but this user may add, remove or replace what the folder holds.
 std::optional<std::string> unsafeFolder(const struct stat& folder) {
@@ -73,7 +54,7 @@ std::optional<pid_t> holderOf(int fd) {
 }
 
 void writeProcessID(int fd) {
-    const std::string text = numberText(static_cast<unsigned long>(::getpid())) + "\n";
+    const std::string text = std::to_string(::getpid()) + "\n";
     // Only a courtesy for the next start's message: a failure costs nothing but the number.
     if (::ftruncate(fd, 0) != 0) return;
     [[maybe_unused]] const ssize_t written = ::pwrite(fd, text.data(), text.size(), 0);
@@ -88,16 +69,17 @@ std::variant<InstanceLock, InstanceLock::Busy, std::string> InstanceLock::tryFol
         fs::create_directories(folder.path.parent_path(), ignored);
         if (::mkdir(folder.path.c_str(), 0700) != 0 && errno != EEXIST) return lastError();
     }
-    const Descriptor directory(::open(folder.path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    if (directory.get() < 0) return unopenable(folder.path);
+    const FileDescriptor directory(
+        ::open(folder.path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!directory.valid()) return unopenable(folder.path);
     struct stat info {};
     if (::fstat(directory.get(), &info) != 0) return lastError();
     if (auto why = unsafeFolder(info)) return *why;
 
     // O_NONBLOCK: a FIFO put in the file's place must not hang the start.
-    Descriptor file(::openat(directory.get(), name.c_str(),
-                             O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0600));
-    if (file.get() < 0) return name + (errno == ELOOP ? " is a symbolic link" : ": " + lastError());
+    FileDescriptor file(::openat(directory.get(), name.c_str(),
+                                 O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0600));
+    if (!file.valid()) return name + (errno == ELOOP ? " is a symbolic link" : ": " + lastError());
     if (::fstat(file.get(), &info) != 0) return lastError();
     if (!S_ISREG(info.st_mode) || info.st_uid != ::geteuid()) return name + " is not a file of this user";
 
@@ -106,29 +88,14 @@ std::variant<InstanceLock, InstanceLock::Busy, std::string> InstanceLock::tryFol
         if (errno != EINTR) return name + ": " + lastError();
     }
     writeProcessID(file.get());
-    return InstanceLock(file.release(), folder.path / name);
+    return InstanceLock(std::move(file), folder.path / name);
 }
 
-InstanceLock::InstanceLock(int fd, fs::path path) : fd_(fd), path_(std::move(path)) {}
-
-InstanceLock::InstanceLock(InstanceLock&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)), path_(std::move(other.path_)) {}
-
-InstanceLock& InstanceLock::operator=(InstanceLock&& other) noexcept {
-    if (this != &other) {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = std::exchange(other.fd_, -1);
-        path_ = std::move(other.path_);
-    }
-    return *this;
-}
-
-InstanceLock::~InstanceLock() {
-    if (fd_ >= 0) ::close(fd_);
-}
+InstanceLock::InstanceLock(FileDescriptor file, fs::path path)
+    : file_(std::move(file)), path_(std::move(path)) {}
 
 std::vector<InstanceLock::Folder> InstanceLock::userFolders() {
-    const std::string user = numberText(::geteuid());
+    const std::string user = std::to_string(::geteuid());
     std::vector<Folder> folders;
     if (fs::path runtime = XDGPaths::runtimeHome(); !runtime.empty()) folders.push_back({runtime, false});
     folders.push_back({fs::path("/run/user") / user, false});

@@ -11,6 +11,8 @@
 #include <variant>
 #include <vector>
 
+#include "platform/FileDescriptor.h"
+
 namespace corvane {
 
 class InstanceLock {
@@ -42,23 +44,18 @@ public:
     // passed over, never changed. Waits for nothing.
     static Outcome acquire(const std::string& name, const std::vector<Folder>& folders);
 
-    InstanceLock(InstanceLock&& other) noexcept;
-    InstanceLock& operator=(InstanceLock&& other) noexcept;
-    InstanceLock(const InstanceLock&) = delete;
-    InstanceLock& operator=(const InstanceLock&) = delete;
-    // Lets go of the lock; the file stays, so no other process can be left holding a lock on a
-    // file that no longer has its name.
-    ~InstanceLock();
+    // Destroying it lets go of the lock. The file stays, so no process can be left holding a
+    // lock on a file that no longer has its name.
 
     const std::filesystem::path& path() const { return path_; }
 
 private:
-    InstanceLock(int fd, std::filesystem::path path);
+    InstanceLock(FileDescriptor file, std::filesystem::path path);
     // The lock in one folder, or why that folder cannot hold it.
     static std::variant<InstanceLock, Busy, std::string> tryFolder(const Folder& folder,
                                                                    const std::string& name);
 
-    int fd_ = -1;
+    FileDescriptor file_;
     std::filesystem::path path_;
 };
 
