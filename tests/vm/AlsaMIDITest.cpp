@@ -29,13 +29,6 @@ Bytes sysex(std::size_t size, unsigned seed) {
     return bytes;
 }
 
-std::vector<SequencerPortInfo> portsNamed(const std::string& clientName, const std::string& name) {
-    auto ports = sequencerPorts();
-    std::erase_if(ports,
-                  [&](const auto& port) { return port.clientName != clientName || port.name != name; });
-    return ports;
-}
-
 constexpr unsigned readable = SND_SEQ_PORT_CAP_READ | SND_SEQ_PORT_CAP_SUBS_READ;
 constexpr unsigned writable = SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_SUBS_WRITE;
 

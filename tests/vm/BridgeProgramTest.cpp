@@ -92,15 +92,6 @@ bool endsWith(const Bytes& bytes, const Bytes& tail) {
     return bytes.size() >= tail.size() && std::equal(tail.begin(), tail.end(), bytes.end() - tail.size());
 }
 
-// Every bridge's port of that name.
-std::vector<SequencerAddress> portsNamed(const std::string& name) {
-    std::vector<SequencerAddress> found;
-    for (const auto& port : sequencerPorts()) {
-        if (port.clientName == "Corvane Bridge" && port.name == name) found.push_back(port.address);
-    }
-    return found;
-}
-
 class RealBridgeProgram : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -142,7 +133,7 @@ protected:
 TEST_F(RealBridgeProgram, ASecondStartLeavesThePushToTheFirstAndAKilledFirstBlocksNoOne) {
     auto first = start("first");
     ASSERT_TRUE(waitUntilSetUp()) << first->errors();
-    ASSERT_EQ(portsNamed("Corvane Notes").size(), 1u);
+    ASSERT_EQ(portsNamed("Corvane Bridge", "Corvane Notes").size(), 1u);
     push->clearReceived();
 
     auto second = start("second");
@@ -152,11 +143,11 @@ TEST_F(RealBridgeProgram, ASecondStartLeavesThePushToTheFirstAndAKilledFirstBloc
     std::this_thread::sleep_for(300ms);
     EXPECT_TRUE(push->received().empty())
         << "the second bridge sent the Push " << push->received().size() << " bytes";
-    EXPECT_EQ(portsNamed("Corvane Notes").size(), 1u);
+    EXPECT_EQ(portsNamed("Corvane Bridge", "Corvane Notes").size(), 1u);
 
     // One pad press, one note, as Cubase hears it when it listens to every "Corvane Notes".
     SequencerPeer notes("Cubase", "Tessaly Notes In");
-    for (const SequencerAddress& port : portsNamed("Corvane Notes")) notes.connectFrom(port);
+    for (const auto& port : portsNamed("Corvane Bridge", "Corvane Notes")) notes.connectFrom(port.address);
     push->send(Bytes{0x90, PushInputDecoder::padNote(0, 0), 100});
     const Bytes played = notes.waitForReceived(3);
     ASSERT_EQ(played.size(), 3u);

@@ -48,6 +48,13 @@ std::optional<SequencerPortInfo> findSequencerPort(const std::string& name) {
     return std::nullopt;
 }
 
+std::vector<SequencerPortInfo> portsNamed(const std::string& clientName, const std::string& name) {
+    auto ports = sequencerPorts();
+    std::erase_if(ports,
+                  [&](const auto& port) { return port.clientName != clientName || port.name != name; });
+    return ports;
+}
+
 SequencerPeer::SequencerPeer(std::string clientName, std::string portName) : portName_(std::move(portName)) {
     check(snd_seq_open(&seq_, "default", SND_SEQ_OPEN_DUPLEX, 0), "snd_seq_open");
     snd_seq_set_client_name(seq_, clientName.c_str());

@@ -38,6 +38,8 @@ struct SequencerPortInfo {
 // Every port of every client, in the sequencer's order.
 std::vector<SequencerPortInfo> sequencerPorts();
 std::optional<SequencerPortInfo> findSequencerPort(const std::string& name);
+// Every port of that name whose client has that name.
+std::vector<SequencerPortInfo> portsNamed(const std::string& clientName, const std::string& name);
 
 class SequencerPeer {
 public:
