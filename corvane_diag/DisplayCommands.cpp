@@ -14,6 +14,7 @@
 #include "PushDisplay/PushFrame.h"
 #include "PushDisplay/TestPatterns.h"
 #include "corvane_diag/CommandRun.h"
+#include "core/TextPieces.h"
 #include "corvane_diag/TextFormat.h"
 #include "hardware/USBDisplay.h"
 #include "hardware/USBDisplayError.h"
@@ -76,13 +77,7 @@ Clock::time_point deadline(double seconds) { return Clock::now() + asWait(second
 
 std::vector<double> parseRates(const std::string& text) {
     std::vector<double> rates;
-    std::size_t start = 0;
-    while (start <= text.size()) {
-        std::size_t comma = text.find(',', start);
-        if (comma == std::string::npos) comma = text.size();
-        const std::string_view item(text.data() + start, comma - start);
-        start = comma + 1;
-        if (item.empty()) continue;
+    for (std::string_view item : textPieces(text, ",")) {
         if (auto rate = parseNumber(item)) rates.push_back(*rate);
     }
     return rates;
