@@ -24,6 +24,7 @@
 #include "platform/UserDefaults.h"
 #include "tests/support/SimulatedMIDISystem.h"
 #include "tests/support/SimulatedUSBDisplay.h"
+#include "tests/support/TemporaryFolder.h"
 
 namespace corvane {
 namespace {
@@ -39,9 +40,8 @@ double microseconds(Clock::duration d) { return std::chrono::duration<double, st
 // in a folder of its own.
 struct Rig {
     Rig() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "corvane-bench-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) std::abort();
-        root = pattern;
+        root = newTemporaryFolder("corvane-bench");
+        if (root.empty()) std::abort();
         log = std::make_unique<Log>(root / "logs", 1'000'000, 3);
         log->setEchoToStderr(false);
         settings = std::make_shared<UserDefaults>(root / "config");

@@ -4,6 +4,7 @@
 #include "core/MIDIMessage.h"
 #include "core/PushInputDecoder.h"
 #include "core/Router.h"
+#include "tests/support/TemporaryFolder.h"
 
 #include <benchmark/benchmark.h>
 
@@ -38,8 +39,7 @@ BENCHMARK(BM_DecodeAndRoute);
 class TemporaryLog {
 public:
     TemporaryLog() {
-        std::string name = (std::filesystem::temp_directory_path() / "corvane-bench-XXXXXX").string();
-        if (::mkdtemp(name.data()) != nullptr) folder_ = name;
+        if (auto made = newTemporaryFolder("corvane-bench"); !made.empty()) folder_ = made;
         log_ = std::make_unique<Log>(folder_, 1'000'000, 2);
         log_->setEchoToStderr(false);
     }

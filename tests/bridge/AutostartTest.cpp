@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <fstream>
@@ -7,6 +6,7 @@
 
 #include "bridge/Autostart.h"
 #include "tests/support/ReadFile.h"
+#include "tests/support/TemporaryFolder.h"
 
 namespace corvane {
 namespace {
@@ -16,9 +16,8 @@ namespace fs = std::filesystem;
 class AutostartTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "corvane-autostart-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        root = pattern;
+        root = newTemporaryFolder("corvane-autostart");
+        ASSERT_FALSE(root.empty());
     }
     void TearDown() override { fs::remove_all(root); }
 

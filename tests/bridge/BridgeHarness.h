@@ -21,15 +21,15 @@
 #include "tests/support/SimulatedMIDISystem.h"
 #include "tests/support/SimulatedPush3.h"
 #include "tests/support/SimulatedUSBDisplay.h"
+#include "tests/support/TemporaryFolder.h"
 
 namespace corvane {
 
 class BridgeHarness : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string pattern = (std::filesystem::temp_directory_path() / "corvane-bridge-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        root = pattern;
+        root = newTemporaryFolder("corvane-bridge");
+        ASSERT_FALSE(root.empty());
         log = std::make_unique<Log>(root / "logs", 1'000'000, 3);
         log->setEchoToStderr(false);
         log->setMinimumLevel(Log::Level::debug);

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <fstream>
@@ -11,6 +10,7 @@
 #include "core/Links.h"
 #include "platform/MemorySettingsStore.h"
 #include "tests/support/ReadFile.h"
+#include "tests/support/TemporaryFolder.h"
 
 namespace corvane {
 namespace {
@@ -55,9 +55,8 @@ public:
 class MenuBarTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "corvane-menu-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        root = pattern;
+        root = newTemporaryFolder("corvane-menu");
+        ASSERT_FALSE(root.empty());
         log = std::make_unique<Log>(root / "logs", 1'000'000, 3);
         log->setEchoToStderr(false);
     }

@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
 
 #include "bridge/TrayIcon.h"
+#include "tests/support/TemporaryFolder.h"
 
 namespace corvane {
 namespace {
@@ -54,9 +54,9 @@ TEST(TrayIcon, DrawsThreeSquaresAndTheLightInTheCorner) {
 }
 
 TEST(TrayIcon, WritesOneFilePerLight) {
-    std::string pattern = (std::filesystem::temp_directory_path() / "corvane-icons-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    const std::filesystem::path folder = std::filesystem::path(pattern) / "icons";
+    const std::filesystem::path root = newTemporaryFolder("corvane-icons");
+    ASSERT_FALSE(root.empty());
+    const std::filesystem::path folder = root / "icons";
     ASSERT_TRUE(TrayIcon::writeAll(folder));
     for (const char* name : {"corvane-ok.png", "corvane-waiting.png", "corvane-problem.png"}) {
         cairo_surface_t* read = cairo_image_surface_create_from_png((folder / name).c_str());
@@ -64,7 +64,7 @@ TEST(TrayIcon, WritesOneFilePerLight) {
         EXPECT_EQ(cairo_image_surface_get_width(read), 36);
         cairo_surface_destroy(read);
     }
-    std::filesystem::remove_all(pattern);
+    std::filesystem::remove_all(root);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "core/IgnoreSIGPIPE.h"
 #include "core/Log.h"
 #include "tests/support/ReadFile.h"
+#include "tests/support/TemporaryFolder.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -51,9 +52,8 @@ private:
 class LogTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string name = (fs::temp_directory_path() / "corvane-log-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(name.data()), nullptr);
-        root = name;
+        root = newTemporaryFolder("corvane-log");
+        ASSERT_FALSE(root.empty());
         folder = root / "state" / "corvane";
     }
     void TearDown() override { fs::remove_all(root); }

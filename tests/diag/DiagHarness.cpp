@@ -1,4 +1,5 @@
 #include "tests/diag/DiagHarness.h"
+#include "tests/support/TemporaryFolder.h"
 
 #include <unistd.h>
 
@@ -9,8 +10,7 @@
 namespace corvane {
 
 DiagHarness::DiagHarness() {
-    char pattern[] = "/tmp/corvane-diag-test-XXXXXX";
-    dataDirectory = std::filesystem::path(::mkdtemp(pattern)) / "corvane";
+    dataDirectory = newTemporaryFolder("corvane-diag-test") / "corvane";
     environment.midi = midi;
     environment.usb = [usb = usb] { return std::static_pointer_cast<USBBackend>(usb); };
     environment.usbListing = [] { return std::vector<USBDeviceRecord>{}; };

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tests/support/ReadFile.h"
+#include "tests/support/TemporaryFolder.h"
 
 namespace corvane {
 namespace {
@@ -28,8 +29,7 @@ class ProgramTest : public ::testing::Test {
 protected:
     void SetUp() override {
         if (!fs::exists(program())) GTEST_SKIP() << "corvane-diag is not built at " << program();
-        char pattern[] = "/tmp/corvane-diag-program-XXXXXX";
-        folder_ = ::mkdtemp(pattern);
+        folder_ = newTemporaryFolder("corvane-diag-program");
     }
     void TearDown() override {
         std::error_code ignored;

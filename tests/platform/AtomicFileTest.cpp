@@ -1,8 +1,8 @@
 #include "platform/AtomicFile.h"
 #include "tests/support/ReadFile.h"
+#include "tests/support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <fstream>
 #include <sstream>
@@ -15,9 +15,8 @@ namespace fs = std::filesystem;
 class AtomicFileTest : public testing::Test {
 protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "corvane-replace-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        root = pattern;
+        root = newTemporaryFolder("corvane-replace");
+        ASSERT_FALSE(root.empty());
     }
     void TearDown() override { fs::remove_all(root); }
 

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <stdlib.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -12,6 +11,7 @@
 
 #include "platform/InstanceLock.h"
 #include "tests/support/ReadFile.h"
+#include "tests/support/TemporaryFolder.h"
 
 namespace corvane {
 namespace {
@@ -66,9 +66,8 @@ private:
 class InstanceLockTest : public testing::Test {
 protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "corvane-lock-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        root = pattern;
+        root = newTemporaryFolder("corvane-lock");
+        ASSERT_FALSE(root.empty());
         fs::create_directories(root / "runtime");
         fs::permissions(root / "runtime", fs::perms::owner_all);
     }

@@ -1,5 +1,6 @@
 #include "platform/UserDefaults.h"
 #include "tests/support/ReadFile.h"
+#include "tests/support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -22,9 +23,8 @@ using namespace std::chrono_literals;
 class UserDefaultsTest : public testing::Test {
 protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "corvane-defaults-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        root = pattern;
+        root = newTemporaryFolder("corvane-defaults");
+        ASSERT_FALSE(root.empty());
         folder = root / "corvane";
     }
     void TearDown() override {

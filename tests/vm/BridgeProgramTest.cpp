@@ -17,6 +17,7 @@
 #include "tests/vm/RealKernel.h"
 #include "tests/vm/ReceivedRuns.h"
 #include "tests/vm/SequencerPeer.h"
+#include "tests/support/TemporaryFolder.h"
 
 extern char** environ;
 
@@ -96,9 +97,8 @@ class RealBridgeProgram : public ::testing::Test {
 protected:
     void SetUp() override {
         CORVANE_REQUIRE(sequencerMissing());
-        std::string pattern = (fs::temp_directory_path() / "corvane-vm-program-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        home = pattern;
+        home = newTemporaryFolder("corvane-vm-program");
+        ASSERT_FALSE(home.empty());
         fs::create_directories(home / "runtime");
         fs::permissions(home / "runtime", fs::perms::owner_all);
         push = std::make_unique<SequencerPeer>();

@@ -37,6 +37,7 @@
 #include "tests/vm/RealKernel.h"
 #include "tests/vm/ReceivedRuns.h"
 #include "tests/vm/SequencerPeer.h"
+#include "tests/support/TemporaryFolder.h"
 
 namespace corvane::vm {
 namespace {
@@ -148,9 +149,8 @@ protected:
     void SetUp() override {
         RealUSBMIDI::SetUp();
         if (IsSkipped() || HasFatalFailure()) return;
-        std::string pattern = (std::filesystem::temp_directory_path() / "corvane-vm-bridge-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        root = pattern;
+        root = newTemporaryFolder("corvane-vm-bridge");
+        ASSERT_FALSE(root.empty());
         log = std::make_unique<Log>(root / "logs", 1'000'000, 3);
         log->setEchoToStderr(false);
         settings = std::make_shared<UserDefaults>(root / "config", nullptr, std::chrono::milliseconds(0));
