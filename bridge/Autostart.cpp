@@ -5,8 +5,10 @@
 #include <memory>
 #include <string_view>
 #include <system_error>
+#include <variant>
 
 #include "platform/AtomicFile.h"
+#include "platform/UserFile.h"
 #include "platform/XDGPaths.h"
 
 namespace corvane {
@@ -16,6 +18,8 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* group = "Desktop Entry";
+// An entry takes a few hundred bytes; anything near this is not one.
+constexpr std::size_t maxEntryMebibytes = 1;
 
 using KeyFile = std::unique_ptr<GKeyFile, decltype(&g_key_file_unref)>;
 
@@ -76,8 +80,11 @@ bool Autostart::offered(const fs::path& program) {
 
 bool Autostart::enabled() const {
     // As a session reads it at login: no desktop entry starts nothing.
+    const auto text = UserFile::read(entry_, maxEntryMebibytes);
+    const auto* data = std::get_if<std::string>(&text);
+    if (data == nullptr) return false;
     const KeyFile file = newKeyFile();
-    if (!g_key_file_load_from_file(file.get(), entry_.c_str(), G_KEY_FILE_NONE, nullptr)) return false;
+    if (!g_key_file_load_from_data(file.get(), data->data(), data->size(), G_KEY_FILE_NONE, nullptr)) return false;
     if (!g_key_file_has_group(file.get(), group)) return false;
     return flag(file.get(), "Hidden") != true && flag(file.get(), "X-GNOME-Autostart-enabled") != false;
 }

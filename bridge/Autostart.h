@@ -34,7 +34,7 @@ public:
 
     const std::filesystem::path& entryPath() const { return entry_; }
     // The entry is a desktop entry that a session would start: neither `Hidden=true` nor
-    // `X-GNOME-Autostart-enabled=false`.
+    // `X-GNOME-Autostart-enabled=false`. Anything but a regular file of at most 1 MiB is none.
     bool enabled() const;
     // Writes the entry (atomically) or removes it. Throws AutostartError.
     void setEnabled(bool on) const;

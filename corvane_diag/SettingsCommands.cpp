@@ -2,10 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
-#include <sstream>
 #include <string_view>
 #include <system_error>
+#include <variant>
 
 #include "core/PushSysEx.h"
 #include "core/TextPieces.h"
@@ -15,6 +14,8 @@
 #include "corvane_diag/PushPort.h"
 #include "corvane_diag/TextFormat.h"
 #include "platform/AtomicFile.h"
+#include "platform/PrintableText.h"
+#include "platform/UserFile.h"
 
 namespace corvane {
 
@@ -53,7 +54,7 @@ Expected<std::vector<int>, BackupProblem> parseBackup(const std::string& text) {
             if (line != valuesLine)
                 return problem(line, "values after the end of line " + std::to_string(valuesLine));
             const auto value = parseInteger(piece);
-            if (!value) return problem(line, "\"" + std::string(piece) + "\" is not a number");
+            if (!value) return problem(line, "\"" + printableText(piece) + "\" is not a number");
             if (*value < 1 || *value > 127)
                 return problem(line, std::to_string(*value) + " is not a velocity from 1 to 127");
             if (values.size() == static_cast<std::size_t>(length))
@@ -117,15 +118,6 @@ void printCurve(CommandRun& run, const std::vector<std::optional<int>>& curve) {
 
 std::string percent(int value, int full) {
     return std::to_string(std::lround(static_cast<double>(value) * 100 / full)) + " %";
-}
-
-std::optional<std::string> readFile(const std::filesystem::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return std::nullopt;
-    std::ostringstream text;
-    text << file.rdbuf();
-    if (file.bad()) return std::nullopt;
-    return text.str();
 }
 
 // The velocity-curve entry a Push reply carries, if it is one.
@@ -302,12 +294,13 @@ int velocityTestCommand(DiagEnvironment& environment) {
 int velocityRestoreCommand(DiagEnvironment& environment) {
     auto run = CommandRun::create(environment);
     const std::filesystem::path path = VelocityCurve::backupFile(environment);
-    auto text = readFile(path);
-    if (!text) {
+    // A folder, a FIFO, a device or a huge file in its place is no saved curve either.
+    const auto text = UserFile::read(path, VelocityCurve::maxBackupMebibytes);
+    if (std::holds_alternative<UserFile::Unusable>(text)) {
         run->print("No saved curve at " + path.string());
         return 1;
     }
-    auto parsed = VelocityCurve::parseBackup(*text);
+    auto parsed = VelocityCurve::parseBackup(std::get<std::string>(text));
     if (!parsed) {
         // Nothing goes to the Push from a file that is not a curve.
         run->print("error: " + path.string() + ", line " + std::to_string(parsed.error().line) + ": " +

@@ -2,6 +2,7 @@
 // The Push's own settings: reading them, and checking that it takes a pad velocity curve, with
 // the player's curve kept in a backup file until it is back on the Push.
 
+#include <cstddef>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -20,6 +21,8 @@ int velocityRestoreCommand(DiagEnvironment& environment);
 namespace VelocityCurve {
 
 inline constexpr int length = 128;
+// A curve takes under 600 bytes; anything near this is not one.
+inline constexpr std::size_t maxBackupMebibytes = 1;
 
 // The backup file in the data folder.
 std::filesystem::path backupFile(const DiagEnvironment& environment);
@@ -34,7 +37,8 @@ struct BackupProblem {
 };
 
 // The 128 velocities of a backup: decimal integers (a sign allowed) split at blanks, all on one
-// line, each 1...127, white space around them ignored.
+// line, each 1...127, white space around them ignored. A piece quoted in a problem has its
+// control bytes escaped.
 Expected<std::vector<int>, BackupProblem> parseBackup(const std::string& text);
 
 // The 8 framed writes of 16 entries each, ascending; needs at least 128 values.

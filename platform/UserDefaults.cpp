@@ -8,16 +8,17 @@
 #include <limits>
 #include <set>
 #include <system_error>
+#include <variant>
 
 #include "platform/AtomicFile.h"
+#include "platform/PrintableText.h"
+#include "platform/UserFile.h"
 
 namespace corvane {
 namespace {
 
 namespace fs = std::filesystem;
 using nlohmann::json;
-
-std::string systemError(int code) { return std::generic_category().message(code); }
 
 // The live instances, for flushAll(). Never destroyed: termination handlers may still use it.
 struct Registry {
@@ -65,29 +66,23 @@ json jsonValue(const SettingValue& value) {
         value);
 }
 
-// Whole file or an error code; ENOENT when there is none.
-std::string readFile(const fs::path& path, int& error) {
-    error = 0;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        error = errno;
-        return {};
+// The first free name of "<file>.corrupt", "<file>.corrupt.1", "<file>.corrupt.2", …: a copy kept
+// aside earlier may hold the user's real settings, so it is never replaced.
+std::variant<fs::path, std::error_code> keepAside(const fs::path& file) {
+    const std::string base = file.string() + ".corrupt";
+    for (unsigned number = 0;; ++number) {
+        const fs::path aside = number == 0 ? fs::path(base) : fs::path(base + "." + std::to_string(number));
+        if (::renameat2(AT_FDCWD, file.c_str(), AT_FDCWD, aside.c_str(), RENAME_NOREPLACE) == 0) return aside;
+        if (errno == EEXIST) continue;
+        if (errno != EINVAL && errno != ENOSYS) return std::error_code(errno, std::generic_category());
+        // A file system that cannot refuse to replace: look first.
+        std::error_code looked;
+        if (fs::symlink_status(aside, looked).type() != fs::file_type::not_found) continue;
+        std::error_code moved;
+        fs::rename(file, aside, moved);
+        if (moved) return moved;
+        return aside;
     }
-    std::string text;
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n > 0) {
-            text.append(buffer, static_cast<std::size_t>(n));
-        } else if (n == 0) {
-            break;
-        } else if (errno != EINTR) {
-            error = errno;
-            break;
-        }
-    }
-    ::close(fd);
-    return text;
 }
 
 // The reason replacing the file failed, as the log says it.
@@ -126,34 +121,32 @@ UserDefaults::~UserDefaults() {
 }
 
 void UserDefaults::load() {
-    int error = 0;
-    std::string text = readFile(file_, error);
-    if (error == ENOENT) return;
+    auto read = UserFile::read(file_, maxFileMebibytes);
     std::string problem;
-    if (error != 0) {
+    if (const auto* unreadable = std::get_if<UserFile::Unusable>(&read)) {
+        if (unreadable->missing()) return;
         // Kept aside like a broken file: the next save would otherwise replace it, values and all.
-        problem = systemError(error);
+        problem = unreadable->reason;
     } else {
         try {
-            json parsed = json::parse(text);
+            json parsed = json::parse(std::get<std::string>(read));
             if (parsed.is_object()) {
                 values_ = std::move(parsed);
                 return;
             }
             problem = "it holds no JSON object";
         } catch (const json::exception& e) {
-            problem = e.what();
+            // The parser quotes what it read.
+            problem = printableText(e.what());
         }
     }
-    const fs::path aside = file_.string() + ".corrupt";
-    std::error_code moved;
-    fs::rename(file_, aside, moved);
-    if (moved) {
-        report("could not read " + file_.string() + " (" + problem + ") nor move it to " + aside.string() +
-               " (" + moved.message() + "); using the defaults");
+    const auto aside = keepAside(file_);
+    if (const auto* moved = std::get_if<std::error_code>(&aside)) {
+        report("could not read " + file_.string() + " (" + problem + ") nor move it to " + file_.string() +
+               ".corrupt (" + moved->message() + "); using the defaults");
     } else {
-        report("could not read " + file_.string() + " (" + problem + "); kept it as " + aside.string() +
-               " and using the defaults");
+        report("could not read " + file_.string() + " (" + problem + "); kept it as " +
+               std::get<fs::path>(aside).string() + " and using the defaults");
     }
 }
 

@@ -3,8 +3,9 @@
 // "defaults.json", in a folder of their own (by default ~/.config/corvane/).
 //
 // Reading the file happens once, at construction. A missing file means no values; a file that
-// cannot be read or parsed is moved aside as "defaults.json.corrupt", reported, and no values are
-// used.
+// cannot be read or parsed (a folder, a FIFO or a device in its place, or more than 64 MiB
+// included) is moved aside under the first free name of "defaults.json.corrupt",
+// "defaults.json.corrupt.1", …, reported, and no values are used.
 // In the file, integers are read as 64-bit integers and numbers with a fraction or exponent as
 // doubles; a key holding any other JSON value (null, array, object) reads as absent but is kept
 // when the file is written again. A double that is not finite is stored as null.
@@ -27,6 +28,7 @@
 #include <nlohmann/json.hpp>
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -40,6 +42,8 @@ class UserDefaults : public SettingsStore {
 public:
     using ProblemHandler = std::function<void(const std::string& message)>;
     static constexpr std::chrono::milliseconds defaultWriteDelay{200};
+    // Far above any real settings file, far below what would strain the machine.
+    static constexpr std::size_t maxFileMebibytes = 64;
 
     explicit UserDefaults(std::filesystem::path folder = XDGPaths::corvaneConfigDirectory(),
                           ProblemHandler onProblem = {},

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
 #include "bridge/Autostart.h"
+#include "tests/support/Bounded.h"
 #include "tests/support/ReadFile.h"
 #include "tests/support/TemporaryFolder.h"
 
@@ -51,6 +54,17 @@ TEST_F(AutostartTest, AHiddenEntryCountsAsOff) {
     fs::create_directories(root / "autostart");
     std::ofstream(autostart.entryPath()) << "[Desktop Entry]\nExec=corvane-bridge\nHidden=true\n";
     EXPECT_FALSE(autostart.enabled());
+    autostart.setEnabled(true);
+    EXPECT_TRUE(autostart.enabled());
+}
+
+TEST_F(AutostartTest, AFIFOInPlaceOfTheEntryCountsAsOffWithoutWaiting) {
+    const Autostart autostart(root, "/usr/bin/corvane-bridge");
+    fs::create_directories(root / "autostart");
+    ASSERT_EQ(::mkfifo(autostart.entryPath().c_str(), 0600), 0);
+    bool enabled = true;
+    withinBounds(std::chrono::seconds(10), 64, [&] { enabled = autostart.enabled(); });
+    EXPECT_FALSE(enabled);
     autostart.setEnabled(true);
     EXPECT_TRUE(autostart.enabled());
 }

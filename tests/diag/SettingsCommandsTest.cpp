@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <chrono>
 #include <fstream>
 #include <sstream>
 
 #include "corvane_diag/SettingsCommands.h"
 #include "tests/diag/DiagHarness.h"
+#include "tests/support/Bounded.h"
 #include "tests/support/SimulatedPush3.h"
 
 namespace corvane {
@@ -166,6 +170,37 @@ TEST_F(SettingsCommandsTest, VelocityRestoreRefusesAMissingOrCorruptBackup) {
     EXPECT_EQ(diag.lines, (Lines{"error: " + backup().string() + ", line 1: \"x\" is not a number"}));
     diag.midi->settle();
     EXPECT_TRUE(push.received().empty());
+}
+
+TEST_F(SettingsCommandsTest, VelocityRestoreFindsNoSavedCurveInWhatIsNoRegularFileOrTooLarge) {
+    namespace fs = std::filesystem;
+    fs::create_directories(diag.dataDirectory);
+    const auto refused = [&](const char* what) {
+        diag.lines.clear();
+        int status = -1;
+        withinBounds(std::chrono::seconds(10), 64, [&] { status = diag.run({"velocity-restore"}); });
+        EXPECT_EQ(status, 1) << what;
+        EXPECT_EQ(diag.lines, (Lines{"No saved curve at " + backup().string()})) << what;
+        fs::remove_all(backup());
+    };
+    ASSERT_EQ(::mkfifo(backup().c_str(), 0600), 0);
+    refused("a FIFO");
+    fs::create_symlink("/dev/zero", backup());
+    refused("a link to /dev/zero");
+    fs::create_directories(backup());
+    refused("a folder");
+    writeBackup(VelocityCurve::backupText(std::vector<int>(128, 64)));
+    fs::resize_file(backup(), VelocityCurve::maxBackupMebibytes * 1024 * 1024 + 1);
+    refused("a file over 1 MiB");
+    diag.midi->settle();
+    EXPECT_TRUE(push.received().empty());
+}
+
+TEST_F(SettingsCommandsTest, VelocityRestoreQuotesTheBackupWithItsControlBytesEscaped) {
+    writeBackup("1 2 \x1b]0;owned\x07\x7f\xff\xc3\xa9\xc2\x9b 4");
+    EXPECT_EQ(diag.run({"velocity-restore"}), 1);
+    EXPECT_EQ(diag.lines, (Lines{"error: " + backup().string() +
+                                 ", line 1: \"\\x1b]0;owned\\x07\\x7f\\xff\xc3\xa9\\xc2\\x9b\" is not a number"}));
 }
 
 TEST_F(SettingsCommandsTest, VelocityRestoreRefusesWhatIsNotACurveAndWritesNothing) {

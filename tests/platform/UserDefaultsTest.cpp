@@ -1,10 +1,12 @@
 #include "platform/UserDefaults.h"
+#include "tests/support/Bounded.h"
 #include "tests/support/ReadFile.h"
 #include "tests/support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/types.h>
 #include <unistd.h>
 #include <cmath>
 #include <cstdlib>
@@ -108,7 +110,62 @@ TEST_F(UserDefaultsTest, AFileThatCannotBeParsedIsKeptAsideAndTheDefaultsUsed) {
         defaults->flush();
         EXPECT_EQ(open()->value("pads.root"), SettingValue{std::int64_t{4}});
         fs::remove(folder / "defaults.json");
+        fs::remove(folder / "defaults.json.corrupt");
     }
+}
+
+TEST_F(UserDefaultsTest, BrokenFilesInARowAreEachKeptUnderANameOfTheirOwn) {
+    const std::vector<std::string> broken{"{\"pads.root\": 1,", "{\"pads.root\": 2,", "{\"pads.root\": \x7f\x1b[2J"};
+    const std::vector<std::string> kept{"defaults.json.corrupt", "defaults.json.corrupt.1", "defaults.json.corrupt.2"};
+    for (std::size_t i = 0; i < broken.size(); ++i) {
+        problems.clear();
+        writeFile(broken[i]);
+        open();
+        ASSERT_EQ(problems.size(), 1u);
+        EXPECT_NE(problems[0].find("kept it as " + (folder / kept[i]).string() + " and"), std::string::npos)
+            << problems[0];
+    }
+    for (std::size_t i = 0; i < broken.size(); ++i) EXPECT_EQ(readFile(folder / kept[i]), broken[i]);
+    // The parser's message quotes the file; its control bytes reach no terminal.
+    EXPECT_NE(problems[0].find(": \\x7f'); kept it as"), std::string::npos) << problems[0];
+}
+
+TEST_F(UserDefaultsTest, WhatIsNoRegularFileIsKeptAsideAtOnceWithoutReadingIt) {
+    const fs::path file = folder / "defaults.json";
+    const fs::path aside = folder / "defaults.json.corrupt";
+    fs::create_directories(folder);
+    ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+    withinBounds(std::chrono::seconds(10), 64, [&] { open(); });
+    EXPECT_EQ(fs::symlink_status(aside).type(), fs::file_type::fifo);
+    fs::remove(aside);
+
+    fs::create_symlink("/dev/zero", file);
+    withinBounds(std::chrono::seconds(10), 64, [&] { open(); });
+    EXPECT_EQ(fs::read_symlink(aside), "/dev/zero");
+    fs::remove(aside);
+
+    fs::create_directories(file / "inside");
+    open()->set("pads.root", std::int64_t{2});
+    EXPECT_TRUE(fs::is_directory(aside / "inside"));
+    ASSERT_EQ(problems.size(), 3u);
+    for (const std::string& problem : problems)
+        EXPECT_NE(problem.find("(not a regular file); kept it as"), std::string::npos) << problem;
+
+    // A dotfile manager's link to a real file is read through.
+    fs::rename(file, root / "kept.json");
+    fs::create_symlink(root / "kept.json", file);
+    EXPECT_EQ(open()->value("pads.root"), SettingValue{std::int64_t{2}});
+    EXPECT_EQ(problems.size(), 3u);
+}
+
+TEST_F(UserDefaultsTest, AFileOverSixtyFourMebibytesIsKeptAsideUnread) {
+    const fs::path file = folder / "defaults.json";
+    writeFile("{}");
+    fs::resize_file(file, UserDefaults::maxFileMebibytes * 1024 * 1024 + 1);
+    withinBounds(std::chrono::seconds(10), 32, [&] { open(); });
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_NE(problems[0].find("(larger than 64 MiB); kept it as"), std::string::npos) << problems[0];
+    EXPECT_EQ(fs::file_size(folder / "defaults.json.corrupt"), UserDefaults::maxFileMebibytes * 1024 * 1024 + 1);
 }
 
 TEST_F(UserDefaultsTest, AFileThatCannotBeReadIsKeptAsideRatherThanOverwritten) {
