@@ -1,11 +1,13 @@
 #include "core/Log.h"
 
+#include "platform/UserFile.h"
 #include "platform/XDGPaths.h"
 
 #include <cerrno>
 #include <csignal>
 #include <ctime>
 #include <charconv>
+#include <variant>
 
 #include <fcntl.h>
 #include <pthread.h>
@@ -142,27 +144,50 @@ void Log::open() {
     std::error_code ignored;
     fs::create_directories(directory_, ignored);
     bytesWritten_ = 0;
-    const int fd = ::open(fileURL().c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        file_.reset();
+    file_.reset();
+    auto opened = UserFile::openToAppend(fileURL(), 0644);
+    if (const auto* unusable = std::get_if<UserFile::Unusable>(&opened)) {
+        // Said once, whatever --quiet says: otherwise the lines would vanish without a word.
+        if (!toldUnusable_) {
+            const char* instead = echoToStderr() ? "lines go to standard error only" : "lines are not kept";
+            writeAll(STDERR_FILENO,
+                     "corvane: not logging to " + fileURL().string() + " (" + unusable->reason + "); " + instead + "\n");
+        }
+        toldUnusable_ = true;
         return;
     }
-    file_ = FileDescriptor(fd);
+    toldUnusable_ = false;
+    file_ = std::get<FileDescriptor>(std::move(opened));
     // An existing file keeps growing across runs until the cap.
-    const off_t end = ::lseek(fd, 0, SEEK_END);
+    const off_t end = ::lseek(file_.get(), 0, SEEK_END);
     if (end > 0) bytesWritten_ = end;
 }
 
 void Log::rotate() {
     file_.reset();
     std::error_code ignored;
-    if (keepFiles_ >= 2) fs::remove(numbered(keepFiles_ - 1), ignored);
-    if (keepFiles_ < 2) {
-        fs::remove(fileURL(), ignored);
+    // Only the log's own files move or go: a folder, FIFO or device the user put in one of the
+    // names is left as it is, and the files shift only as far as the first such stranger.
+    const auto ours = [](const fs::path& path) {
+        std::error_code error;
+        const fs::file_type type = fs::symlink_status(path, error).type();
+        return type == fs::file_type::regular || type == fs::file_type::symlink;
+    };
+    const auto usable = [&](const fs::path& path) {
+        std::error_code error;
+        return ours(path) || fs::symlink_status(path, error).type() == fs::file_type::not_found;
+    };
+    int last = 0;
+    while (last + 1 < keepFiles_ && usable(numbered(last + 1))) ++last;
+    if (last == 0) {
+        if (ours(fileURL())) fs::remove(fileURL(), ignored);
         return;
     }
-    for (int i = keepFiles_ - 2; i >= 1; --i) fs::rename(numbered(i), numbered(i + 1), ignored);
-    fs::rename(fileURL(), numbered(1), ignored);
+    if (ours(numbered(last))) fs::remove(numbered(last), ignored);
+    for (int i = last - 1; i >= 1; --i) {
+        if (ours(numbered(i))) fs::rename(numbered(i), numbered(i + 1), ignored);
+    }
+    if (ours(fileURL())) fs::rename(fileURL(), numbered(1), ignored);
 }
 
 }  // namespace corvane

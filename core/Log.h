@@ -2,6 +2,8 @@
 // The process-wide log: size-capped, rotated files in the user's state folder, copied to standard
 // error. Callers on any thread pay only for composing the text, and nothing when the level is
 // filtered out; time formatting and all file work happen on the log's own serial queue.
+// A log file that is not a regular file (a FIFO, a device, a folder) is never used and never
+// waited on: standard error hears why, once.
 
 #include "platform/FileDescriptor.h"
 #include "platform/SerialQueue.h"
@@ -97,6 +99,7 @@ private:
     const int keepFiles_;
     FileDescriptor file_;
     std::int64_t bytesWritten_ = 0;
+    bool toldUnusable_ = false;  // standard error heard why the file is not used
     // Last, so it is destroyed first and its remaining work still finds everything above.
     SerialQueue queue_;
 };

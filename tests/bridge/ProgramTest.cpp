@@ -1,6 +1,7 @@
 // The built corvane-bridge program, run as a user would run it.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -39,7 +40,8 @@ protected:
     Outcome run(const std::string& arguments) {
         const fs::path errors = home / "stderr";
         // No display: a failing start would otherwise wait on its alert.
-        const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY XDG_STATE_HOME='" + (home / "state").string() +
+        // Killed when it hangs, so that a regression fails rather than stalls the run.
+        const std::string command = "timeout -s KILL 30 env -u DISPLAY -u WAYLAND_DISPLAY XDG_STATE_HOME='" + (home / "state").string() +
                                     "' XDG_CONFIG_HOME='" + (home / "config").string() + "' XDG_RUNTIME_DIR='" +
                                     (home / "runtime").string() + "' '" CORVANE_BRIDGE_PROGRAM "' " + arguments +
                                     " 2>'" + errors.string() + "'";
@@ -108,6 +110,36 @@ TEST_F(ProgramTest, QuietKeepsTheFailureOutOfStandardErrorButInTheLog) {
               std::string::npos)
         << log;
     EXPECT_NE(log.find(" ERROR could not start: "), std::string::npos) << log;
+}
+
+TEST_F(ProgramTest, ALogFileThatIsAFIFOIsPassedOverAndTheBridgeEndsAsUsual) {
+    if (AlsaMIDIBackend::sequencerPresent()) GTEST_SKIP() << "this machine has a MIDI sequencer";
+    const fs::path log = home / "state" / "corvane" / "bridge.log";
+    fs::create_directories(log.parent_path());
+    ASSERT_EQ(::mkfifo(log.c_str(), 0600), 0);
+    const std::string notice = "corvane: not logging to " + log.string() + " (not a regular file); ";
+    Outcome outcome = run("--quiet");
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(outcome.err, notice + "lines are not kept\n");
+    outcome = run("--no-menu-bar");
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_NE(outcome.err.find(notice + "lines go to standard error only\n"), std::string::npos) << outcome.err;
+    EXPECT_NE(outcome.err.find(" ERROR could not start: "), std::string::npos) << outcome.err;
+    EXPECT_EQ(fs::symlink_status(log).type(), fs::file_type::fifo);
+}
+
+TEST_F(ProgramTest, ASettingsFileThatIsAFIFOIsKeptAsideWithoutWaiting) {
+    if (AlsaMIDIBackend::sequencerPresent()) GTEST_SKIP() << "this machine has a MIDI sequencer";
+    const fs::path settings = home / "config" / "corvane" / "defaults.json";
+    fs::create_directories(settings.parent_path());
+    ASSERT_EQ(::mkfifo(settings.c_str(), 0600), 0);
+    const Outcome outcome = run("--no-menu-bar");
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_NE(outcome.err.find(" WARN settings: could not read " + settings.string() +
+                               " (not a regular file); kept it as " + settings.string() + ".corrupt and"),
+              std::string::npos)
+        << outcome.err;
+    EXPECT_EQ(fs::symlink_status(settings.string() + ".corrupt").type(), fs::file_type::fifo);
 }
 
 // This process stands in for a running bridge by holding its lock.

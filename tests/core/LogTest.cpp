@@ -1,5 +1,6 @@
 #include "core/IgnoreSIGPIPE.h"
 #include "core/Log.h"
+#include "tests/support/Bounded.h"
 #include "tests/support/ReadFile.h"
 #include "tests/support/TemporaryFolder.h"
 
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace corvane {
@@ -223,6 +225,51 @@ TEST_F(LogTest, AFolderThatCannotBeCreatedOnlyLosesLines) {
     log->error([] { return "lost"; });
     log->flush();
     EXPECT_TRUE(fs::is_regular_file(folder));
+}
+
+TEST_F(LogTest, AFIFOInPlaceOfTheFileIsNeverWaitedOnAndStandardErrorHearsWhyOnce) {
+    fs::create_directories(folder);
+    ASSERT_EQ(::mkfifo(file().c_str(), 0600), 0);
+    const fs::path captured = root / "stderr";
+    auto log = makeLog();
+    {
+        CapturedStderr redirect(captured);
+        withinBounds(std::chrono::seconds(10), 64, [&] {
+            log->setEchoToStderr(true);
+            log->info([] { return "first"; });
+            log->info([] { return "second"; });
+            log->flush();
+        });
+    }
+    EXPECT_THAT(lines(captured),
+                ::testing::ElementsAre(::testing::EndsWith(" INFO first"),
+                                       "corvane: not logging to " + file().string() +
+                                           " (not a regular file); lines go to standard error only",
+                                       ::testing::EndsWith(" INFO second")));
+    EXPECT_EQ(fs::symlink_status(file()).type(), fs::file_type::fifo);
+}
+
+TEST_F(LogTest, RotationMovesOnlyItsOwnFilesAndLeavesWhatTheUserPutThere) {
+    fs::create_directories(folder);
+    ASSERT_EQ(::mkfifo(file("bridge.log.2").c_str(), 0600), 0);
+    auto log = makeLog(emptyInfoLine + 1, 3);
+    withinBounds(std::chrono::seconds(10), 64, [&] {
+        for (char c : std::string("abcd")) log->info([c] { return std::string(1, c); });
+        log->flush();
+    });
+    EXPECT_THAT(lines(file()), ::testing::ElementsAre(::testing::EndsWith(" d")));
+    EXPECT_THAT(lines(file("bridge.log.1")), ::testing::ElementsAre(::testing::EndsWith(" c")));
+    EXPECT_EQ(fs::symlink_status(file("bridge.log.2")).type(), fs::file_type::fifo);
+
+    fs::remove(file("bridge.log.1"));
+    fs::create_directories(file("bridge.log.1") / "notes");
+    withinBounds(std::chrono::seconds(10), 64, [&] {
+        for (char c : std::string("ef")) log->info([c] { return std::string(1, c); });
+        log->flush();
+    });
+    EXPECT_THAT(lines(file()), ::testing::ElementsAre(::testing::EndsWith(" f")));
+    EXPECT_TRUE(fs::is_directory(file("bridge.log.1") / "notes"));
+    EXPECT_EQ(fs::symlink_status(file("bridge.log.2")).type(), fs::file_type::fifo);
 }
 
 TEST_F(LogTest, ManyThreadsLoseNoLineAndInterleaveNone) {
