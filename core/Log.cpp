@@ -168,17 +168,17 @@ void Log::rotate() {
     std::error_code ignored;
     // Only the log's own files move or go: a folder, FIFO or device the user put in one of the
     // names is left as it is, and the files shift only as far as the first such stranger.
-    const auto ours = [](const fs::path& path) {
+    const auto typeOf = [](const fs::path& path) {
         std::error_code error;
-        const fs::file_type type = fs::symlink_status(path, error).type();
+        return fs::symlink_status(path, error).type();
+    };
+    const auto ours = [&](const fs::path& path) {
+        const fs::file_type type = typeOf(path);
         return type == fs::file_type::regular || type == fs::file_type::symlink;
     };
-    const auto usable = [&](const fs::path& path) {
-        std::error_code error;
-        return ours(path) || fs::symlink_status(path, error).type() == fs::file_type::not_found;
-    };
     int last = 0;
-    while (last + 1 < keepFiles_ && usable(numbered(last + 1))) ++last;
+    while (last + 1 < keepFiles_ && (ours(numbered(last + 1)) || typeOf(numbered(last + 1)) == fs::file_type::not_found))
+        ++last;
     if (last == 0) {
         if (ours(fileURL())) fs::remove(fileURL(), ignored);
         return;

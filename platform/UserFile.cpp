@@ -17,8 +17,9 @@ Unusable systemError(int error) { return Unusable{error, std::generic_category()
 Unusable notRegular() { return Unusable{0, "not a regular file"}; }
 
 // Looked at before opening as well as after: opening a device or a FIFO may itself do something.
-std::variant<FileDescriptor, Unusable> openRegular(const std::filesystem::path& path, int flags, mode_t mode) {
-    struct stat info {};
+// `info` ends up describing the open file.
+std::variant<FileDescriptor, Unusable> openRegular(const std::filesystem::path& path, int flags, mode_t mode,
+                                                   struct stat& info) {
     if (::stat(path.c_str(), &info) == 0) {
         if (!S_ISREG(info.st_mode)) return notRegular();
     } else if (errno != ENOENT || (flags & O_CREAT) == 0) {
@@ -35,14 +36,12 @@ std::variant<FileDescriptor, Unusable> openRegular(const std::filesystem::path& 
 }  // namespace
 
 std::variant<std::string, Unusable> read(const std::filesystem::path& path, std::size_t maxMebibytes) {
-    auto opened = openRegular(path, O_RDONLY, 0);
+    struct stat info {};
+    auto opened = openRegular(path, O_RDONLY, 0, info);
     if (auto* problem = std::get_if<Unusable>(&opened)) return std::move(*problem);
     const FileDescriptor file = std::get<FileDescriptor>(std::move(opened));
     const std::size_t maxBytes = maxMebibytes * mebibyte;
     const Unusable tooLarge{0, "larger than " + std::to_string(maxMebibytes) + " MiB"};
-
-    struct stat info {};
-    if (::fstat(file.get(), &info) != 0) return systemError(errno);
     if (static_cast<std::uintmax_t>(info.st_size) > maxBytes) return tooLarge;
 
     // The size is only a hint: the file may grow while it is read.
@@ -63,7 +62,8 @@ std::variant<std::string, Unusable> read(const std::filesystem::path& path, std:
 }
 
 std::variant<FileDescriptor, Unusable> openToAppend(const std::filesystem::path& path, mode_t mode) {
-    return openRegular(path, O_WRONLY | O_CREAT | O_APPEND, mode);
+    struct stat info {};
+    return openRegular(path, O_WRONLY | O_CREAT | O_APPEND, mode, info);
 }
 
 }  // namespace corvane::UserFile
