@@ -85,6 +85,19 @@ std::variant<fs::path, std::error_code> keepAside(const fs::path& file) {
     }
 }
 
+// Past this, a file of brackets would cost gigabytes before the parser found it wrong.
+constexpr int maxNesting = 64;
+
+struct TooDeep {};
+
+json parseSettings(const std::string& text) {
+    return json::parse(text, [](int depth, json::parse_event_t event, json&) {
+        const bool opens = event == json::parse_event_t::object_start || event == json::parse_event_t::array_start;
+        if (opens && depth >= maxNesting) throw TooDeep{};
+        return true;
+    });
+}
+
 // The reason replacing the file failed, as the log says it.
 std::string describe(const FileReplaceFailure& failure) {
     using Step = FileReplaceFailure::Step;
@@ -129,7 +142,7 @@ void UserDefaults::load() {
         problem = unreadable->reason;
     } else {
         try {
-            json parsed = json::parse(std::get<std::string>(read));
+            json parsed = parseSettings(std::get<std::string>(read));
             if (parsed.is_object()) {
                 values_ = std::move(parsed);
                 return;
@@ -138,6 +151,8 @@ void UserDefaults::load() {
         } catch (const json::exception& e) {
             // The parser quotes what it read.
             problem = printableText(e.what());
+        } catch (const TooDeep&) {
+            problem = "nested deeper than " + std::to_string(maxNesting) + " levels";
         }
     }
     const auto aside = keepAside(file_);

@@ -3,9 +3,9 @@
 // "defaults.json", in a folder of their own (by default ~/.config/corvane/).
 //
 // Reading the file happens once, at construction. A missing file means no values; a file that
-// cannot be read or parsed (a folder, a FIFO or a device in its place, or more than 64 MiB
-// included) is moved aside under the first free name of "defaults.json.corrupt",
-// "defaults.json.corrupt.1", …, reported, and no values are used.
+// cannot be read or parsed (a folder, a FIFO or a device in its place, more than 64 MiB, or
+// values nested deeper than 64 levels) is moved aside under the first free name of
+// "defaults.json.corrupt", "defaults.json.corrupt.1", …, reported, and no values are used.
 // In the file, integers are read as 64-bit integers and numbers with a fraction or exponent as
 // doubles; a key holding any other JSON value (null, array, object) reads as absent but is kept
 // when the file is written again. A double that is not finite is stored as null.

@@ -168,6 +168,20 @@ TEST_F(UserDefaultsTest, AFileOverSixtyFourMebibytesIsKeptAsideUnread) {
     EXPECT_EQ(fs::file_size(folder / "defaults.json.corrupt"), UserDefaults::maxFileMebibytes * 1024 * 1024 + 1);
 }
 
+TEST_F(UserDefaultsTest, BracketsNestedWithoutEndAreKeptAsideWithoutFillingMemory) {
+    const std::string deep(16 * 1024 * 1024, '[');
+    writeFile(deep);
+    withinBounds(std::chrono::seconds(10), 64, [&] { open(); });
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_NE(problems[0].find("(nested deeper than 64 levels); kept it as"), std::string::npos) << problems[0];
+    EXPECT_EQ(fs::file_size(folder / "defaults.json.corrupt"), deep.size());
+
+    // Nesting that a person might write still loads, and survives.
+    writeFile(R"({"pads.root": 5, "notes": )" + std::string(40, '[') + std::string(40, ']') + "}");
+    EXPECT_EQ(open()->value("pads.root"), SettingValue{std::int64_t{5}});
+    EXPECT_EQ(problems.size(), 1u);
+}
+
 TEST_F(UserDefaultsTest, AFileThatCannotBeReadIsKeptAsideRatherThanOverwritten) {
     writeFile(R"({"pads.root": 3})");
     fs::permissions(root, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
