@@ -2,9 +2,13 @@
 
 #include <glib.h>
 
+#include <algorithm>
+
 namespace corvane {
 
 namespace {
+
+constexpr std::size_t escapeLength = 4;  // "\x1b"
 
 void appendEscaped(std::string& text, std::string_view bytes) {
     static constexpr char digits[] = "0123456789abcdef";
@@ -16,15 +20,27 @@ void appendEscaped(std::string& text, std::string_view bytes) {
     }
 }
 
+bool hidden(gunichar c) { return c <= 0x9F || g_unichar_type(c) == G_UNICODE_FORMAT; }
+
 }  // namespace
 
-std::string printableText(std::string_view bytes) {
+std::string printableText(std::string_view bytes, std::size_t maxCharacters) {
     std::string text;
-    text.reserve(bytes.size());
-    for (std::size_t i = 0; i < bytes.size();) {
+    text.reserve(std::min(bytes.size(), maxCharacters) + 8);
+    std::size_t characters = 0;
+    // Stops at the first piece that would pass the bound, so a huge input costs only its start.
+    const auto fits = [&](std::size_t more) {
+        if (characters + more > maxCharacters) return false;
+        characters += more;
+        return true;
+    };
+    std::size_t i = 0;
+    while (i < bytes.size()) {
         const auto lead = static_cast<unsigned char>(bytes[i]);
         if (lead < 0x80) {
-            if (lead < 0x20 || lead == 0x7F) {
+            const bool control = lead < 0x20 || lead == 0x7F;
+            if (!fits(control ? escapeLength : 1)) break;
+            if (control) {
                 appendEscaped(text, bytes.substr(i, 1));
             } else {
                 text += bytes[i];
@@ -34,18 +50,22 @@ std::string printableText(std::string_view bytes) {
         }
         const gunichar c = g_utf8_get_char_validated(bytes.data() + i, static_cast<gssize>(bytes.size() - i));
         if (c == static_cast<gunichar>(-1) || c == static_cast<gunichar>(-2)) {
+            if (!fits(escapeLength)) break;
             appendEscaped(text, bytes.substr(i, 1));
             ++i;
             continue;
         }
         const auto length = static_cast<std::size_t>(g_unichar_to_utf8(c, nullptr));
-        if (c <= 0x9F) {
+        if (hidden(c)) {
+            if (!fits(escapeLength * length)) break;
             appendEscaped(text, bytes.substr(i, length));
         } else {
+            if (!fits(1)) break;
             text.append(bytes.substr(i, length));
         }
         i += length;
     }
+    if (i < bytes.size()) text += "…";
     return text;
 }
 

@@ -150,7 +150,7 @@ void UserDefaults::load() {
             problem = "it holds no JSON object";
         } catch (const json::exception& e) {
             // The parser quotes what it read.
-            problem = printableText(e.what());
+            problem = printableText(e.what(), std::string::npos);
         } catch (const TooDeep&) {
             problem = "nested deeper than " + std::to_string(maxNesting) + " levels";
         }

@@ -197,10 +197,20 @@ TEST_F(SettingsCommandsTest, VelocityRestoreFindsNoSavedCurveInWhatIsNoRegularFi
 }
 
 TEST_F(SettingsCommandsTest, VelocityRestoreQuotesTheBackupWithItsControlBytesEscaped) {
-    writeBackup("1 2 \x1b]0;owned\x07\x7f\xff\xc3\xa9\xc2\x9b 4");
+    // U+202E would turn the rest of the line around on screen; U+FEFF is invisible.
+    writeBackup("1 2 \x1b]0;owned\x07\x7f\xff\xc3\xa9\xc2\x9b\xe2\x80\xae\xef\xbb\xbf 4");
     EXPECT_EQ(diag.run({"velocity-restore"}), 1);
-    EXPECT_EQ(diag.lines, (Lines{"error: " + backup().string() +
-                                 ", line 1: \"\\x1b]0;owned\\x07\\x7f\\xff\xc3\xa9\\xc2\\x9b\" is not a number"}));
+    EXPECT_EQ(diag.lines,
+              (Lines{"error: " + backup().string() +
+                     ", line 1: \"\\x1b]0;owned\\x07\\x7f\\xff\xc3\xa9\\xc2\\x9b\\xe2\\x80\\xae\\xef\\xbb\\xbf\" is not a "
+                     "number"}));
+
+    // A backup of nothing but control bytes is quoted in a line of one screen, not four megabytes.
+    writeBackup(std::string(1024 * 1024 - 1, '\x01'));
+    EXPECT_EQ(diag.run({"velocity-restore"}), 1);
+    std::string quoted;
+    while (quoted.size() < 80) quoted += "\\x01";
+    EXPECT_EQ(diag.lines.back(), "error: " + backup().string() + ", line 1: \"" + quoted + "…\" is not a number");
 }
 
 TEST_F(SettingsCommandsTest, VelocityRestoreRefusesWhatIsNotACurveAndWritesNothing) {
