@@ -11,6 +11,7 @@
 #include "core/Overloaded.h"
 #include "core/StateKeys.h"
 #include "platform/MainQueue.h"
+#include "platform/PrintableText.h"
 
 namespace corvane {
 
@@ -18,8 +19,18 @@ namespace {
 
 constexpr double statusAfterConnecting = 1.6;  // just past the 1.5 s the status screen stays up
 constexpr std::size_t loggedBadBytes = 24;
+// The script's own lines are messages, not quotes: room for a whole one, but not for a flood.
+constexpr std::size_t scriptLineCharacters = 1000;
 
 // Values that change many times a second and would drown the log.
+// Each kind of refused frame is summarised on its own, so one kind cannot hide another.
+std::string_view badMessageKind(const ProtocolError& error) {
+    if (error.is<ProtocolError::VersionMismatch>()) return "bad message from Cubase: version";
+    if (error.is<ProtocolError::UnknownCommand>()) return "bad message from Cubase: command";
+    if (error.is<ProtocolError::Malformed>()) return "bad message from Cubase: malformed";
+    return "bad message from Cubase: not ours";
+}
+
 bool tooFrequentToLog(const HostMessage& message) {
     if (const auto* text = message.as<HostMessage::SetString>()) return text->key == StateKeys::Transport::timeText;
     if (const auto* number = message.as<HostMessage::SetNumber>())
@@ -39,7 +50,7 @@ void Bridge::handleHost(const HostResult& result, const Bytes& raw) {
             scheduler_->invalidate();
             publishStatus();
         }
-        log_.warning([&] {
+        log_.summarisedWarning(badMessageKind(error), [&] {
             const std::span<const std::uint8_t> shown(raw.data(), std::min(raw.size(), loggedBadBytes));
             return "bad message from Cubase (" + error.description() + "): " + Hex::bytes(shown);
         });
@@ -67,10 +78,10 @@ void Bridge::handleHost(const HostResult& result, const Bytes& raw) {
                        }
                        setCubaseConnected(true);
                        sendToScript(BridgeMessage::bridgeHello(std::string(bridgeVersion), pushConnected()));
-                       log_.info([&] { return "Cubase script " + hello.scriptVersion + " said hello"; });
+                       log_.info([&] { return "Cubase script " + printableText(hello.scriptVersion) + " said hello"; });
                    },
                    [&](const HostMessage::Log& line) {
-                       auto text = [&] { return "[script] " + line.text; };
+                       auto text = [&] { return "[script] " + printableText(line.text, scriptLineCharacters); };
                        if (line.level >= 2) {
                            log_.warning(text);
                        } else {

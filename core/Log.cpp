@@ -8,6 +8,7 @@
 #include <ctime>
 #include <charconv>
 #include <variant>
+#include <vector>
 
 #include <fcntl.h>
 #include <pthread.h>
@@ -18,6 +19,8 @@ namespace corvane {
 namespace fs = std::filesystem;
 
 namespace {
+
+constexpr auto summaryInterval = std::chrono::seconds(1);
 
 // The whole buffer, retrying after interruptions; gives how many bytes went out.
 std::size_t writeAll(int fd, std::string_view bytes) {
@@ -85,7 +88,10 @@ Log::Log(std::optional<fs::path> directory, std::int64_t maxBytes, int keepFiles
     });
 }
 
-Log::~Log() = default;
+Log::~Log() {
+    // Held-back warnings are lines too.
+    queue_.sync([this] { writeAllHeld(); });
+}
 
 Log& Log::shared() {
     static Log* const log = new Log(std::nullopt, 1'000'000, 3);
@@ -102,21 +108,67 @@ fs::path Log::numbered(int number) const {
 
 void Log::enqueue(Level level, std::string message) {
     const auto time = std::chrono::system_clock::now();
-    queue_.async([this, level, time, message = std::move(message)] {
-        std::string line;
-        line.reserve(message.size() + 32);
-        appendTimestamp(line, time);
-        line += ' ';
-        line += label(level);
-        line += ' ';
-        line += message;
-        line += '\n';
-        write(line);
-    });
+    queue_.async([this, level, time, message = std::move(message)] { compose(level, time, message); });
+}
+
+void Log::compose(Level level, std::chrono::system_clock::time_point time, std::string_view message) {
+    std::string line;
+    line.reserve(message.size() + 32);
+    appendTimestamp(line, time);
+    line += ' ';
+    line += label(level);
+    line += ' ';
+    line += message;
+    line += '\n';
+    write(line);
+}
+
+Log::Admission Log::admit(std::string_view kind) {
+    const auto now = std::chrono::steady_clock::now();
+    auto found = repeats_.find(kind);
+    if (found == repeats_.end()) {
+        repeats_.emplace(std::string(kind), Repeat{now, 0, {}});
+        return Admission::write;
+    }
+    Repeat& repeat = found->second;
+    if (repeat.held == 0 && now - repeat.lastWritten >= summaryInterval) {
+        repeat.lastWritten = now;
+        return Admission::write;
+    }
+    if (++repeat.held > 1) return Admission::count;
+    queue_.asyncAt(repeat.lastWritten + summaryInterval, [this, kind = std::string(kind)] { writeHeld(kind); });
+    return Admission::holdFirst;
+}
+
+void Log::writeHeld(std::string_view kind) {
+    std::string message;
+    {
+        std::lock_guard guard(repeatLock_);
+        auto found = repeats_.find(kind);
+        if (found == repeats_.end() || found->second.held == 0) return;
+        Repeat& repeat = found->second;
+        message = std::move(repeat.firstHeld);
+        if (repeat.held > 1) message += " (and " + std::to_string(repeat.held - 1) + " more like this in the last second)";
+        repeat.held = 0;
+        repeat.firstHeld.clear();
+        repeat.lastWritten = std::chrono::steady_clock::now();
+    }
+    compose(Level::warning, std::chrono::system_clock::now(), message);
+}
+
+void Log::writeAllHeld() {
+    std::vector<std::string> kinds;
+    {
+        std::lock_guard guard(repeatLock_);
+        for (const auto& [kind, repeat] : repeats_)
+            if (repeat.held > 0) kinds.push_back(kind);
+    }
+    for (const std::string& kind : kinds) writeHeld(kind);
 }
 
 void Log::flush() {
     queue_.sync([this] {
+        writeAllHeld();
         if (file_.valid()) ::fsync(file_.get());
     });
 }
@@ -129,15 +181,29 @@ void Log::write(std::string_view line) {
 
 void Log::append(std::string_view bytes) {
     if (!file_.valid()) open();
+    if (!file_.valid()) return;
     const auto size = static_cast<std::int64_t>(bytes.size());
     // An empty file is never rotated: that would only push an older file out for nothing.
     if (bytesWritten_ > 0 && bytesWritten_ + size > maxBytes_) {
-        rotate();
+        if (auto failure = rotate()) {
+            // Writing on would grow the full file without end; the next line tries again.
+            tellNotLogging("full, and it could not be rotated: " + *failure);
+            return;
+        }
         open();
+        if (!file_.valid()) return;
     }
-    if (!file_.valid()) return;
+    toldUnusable_ = false;
     // A short or failed write loses the line from the file; count what did land.
     bytesWritten_ += static_cast<std::int64_t>(writeAll(file_.get(), bytes));
+}
+
+void Log::tellNotLogging(const std::string& why) {
+    // Said once, whatever --quiet says: otherwise the lines would vanish without a word.
+    if (toldUnusable_) return;
+    toldUnusable_ = true;
+    const char* instead = echoToStderr() ? "lines go to standard error only" : "lines are not kept";
+    writeAll(STDERR_FILENO, "corvane: not logging to " + fileURL().string() + " (" + why + "); " + instead + "\n");
 }
 
 void Log::open() {
@@ -147,23 +213,16 @@ void Log::open() {
     file_.reset();
     auto opened = UserFile::openToAppend(fileURL(), 0644);
     if (const auto* unusable = std::get_if<UserFile::Unusable>(&opened)) {
-        // Said once, whatever --quiet says: otherwise the lines would vanish without a word.
-        if (!toldUnusable_) {
-            const char* instead = echoToStderr() ? "lines go to standard error only" : "lines are not kept";
-            writeAll(STDERR_FILENO,
-                     "corvane: not logging to " + fileURL().string() + " (" + unusable->reason + "); " + instead + "\n");
-        }
-        toldUnusable_ = true;
+        tellNotLogging(unusable->reason);
         return;
     }
-    toldUnusable_ = false;
     file_ = std::get<FileDescriptor>(std::move(opened));
     // An existing file keeps growing across runs until the cap.
     const off_t end = ::lseek(file_.get(), 0, SEEK_END);
     if (end > 0) bytesWritten_ = end;
 }
 
-void Log::rotate() {
+std::optional<std::string> Log::rotate() {
     file_.reset();
     std::error_code ignored;
     // Only the log's own files move or go: a folder, FIFO or device the user put in one of the
@@ -179,15 +238,18 @@ void Log::rotate() {
     int last = 0;
     while (last + 1 < keepFiles_ && (ours(numbered(last + 1)) || typeOf(numbered(last + 1)) == fs::file_type::not_found))
         ++last;
+    std::error_code error;
     if (last == 0) {
-        if (ours(fileURL())) fs::remove(fileURL(), ignored);
-        return;
+        if (ours(fileURL())) fs::remove(fileURL(), error);
+    } else {
+        if (ours(numbered(last))) fs::remove(numbered(last), ignored);
+        for (int i = last - 1; i >= 1; --i) {
+            if (ours(numbered(i))) fs::rename(numbered(i), numbered(i + 1), ignored);
+        }
+        if (ours(fileURL())) fs::rename(fileURL(), numbered(1), error);
     }
-    if (ours(numbered(last))) fs::remove(numbered(last), ignored);
-    for (int i = last - 1; i >= 1; --i) {
-        if (ours(numbered(i))) fs::rename(numbered(i), numbered(i + 1), ignored);
-    }
-    if (ours(fileURL())) fs::rename(fileURL(), numbered(1), ignored);
+    if (error) return error.message();
+    return std::nullopt;
 }
 
 }  // namespace corvane

@@ -3,7 +3,9 @@
 // error. Callers on any thread pay only for composing the text, and nothing when the level is
 // filtered out; time formatting and all file work happen on the log's own serial queue.
 // A log file that is not a regular file (a FIFO, a device, a folder) is never used and never
-// waited on: standard error hears why, once.
+// waited on, and a full one that cannot be rotated is written no further: standard error hears
+// why, once. Warnings that can come once per event are summarised, so a flood leaves the
+// history in the files readable.
 
 #include "platform/FileDescriptor.h"
 #include "platform/SerialQueue.h"
@@ -12,6 +14,8 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <map>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -56,6 +60,26 @@ public:
     void error(Message&& message) {
         logAt(Level::error, message);
     }
+    // A warning that can come once per event (a dropped send, a bad frame): of each `kind`, one
+    // line is written at once, and those that follow within a second are held back; a second
+    // after the written one, the first held back is written with how many more there were, as
+    // "… (and 212 more like this in the last second)". flush() writes what is held back at once.
+    template <class Message>
+    void summarisedWarning(std::string_view kind, Message&& message) {
+        if (static_cast<int>(Level::warning) < static_cast<int>(minimumLevel())) return;
+        std::unique_lock guard(repeatLock_);
+        switch (admit(kind)) {
+            case Admission::write:
+                guard.unlock();
+                enqueue(Level::warning, std::string(message()));
+                return;
+            case Admission::holdFirst:
+                repeats_.find(kind)->second.firstHeld = std::string(message());
+                return;
+            case Admission::count:
+                return;
+        }
+    }
     // MIDI traces: written as "DEBUG" lines when logMIDI is on, whatever the minimum level.
     template <class Message>
     void midi(Message&& message) {
@@ -83,12 +107,21 @@ private:
         enqueue(level, std::string(message()));
     }
 
+    enum class Admission { write, holdFirst, count };
+    // Under repeatLock_.
+    Admission admit(std::string_view kind);
+
     void enqueue(Level level, std::string message);
     // On the queue from here on.
+    void compose(Level level, std::chrono::system_clock::time_point time, std::string_view message);
     void write(std::string_view line);
+    void writeHeld(std::string_view kind);
+    void writeAllHeld();
     void append(std::string_view bytes);
     void open();
-    void rotate();
+    // Why "bridge.log" itself could not be moved or removed; nothing when it was.
+    std::optional<std::string> rotate();
+    void tellNotLogging(const std::string& why);
     std::filesystem::path numbered(int number) const;
 
     std::atomic<Level> minimumLevel_{Level::info};
@@ -100,6 +133,16 @@ private:
     FileDescriptor file_;
     std::int64_t bytesWritten_ = 0;
     bool toldUnusable_ = false;  // standard error heard why the file is not used
+
+    // Each kind of summarised warning: when a line of it was last written, and what is held back.
+    struct Repeat {
+        std::chrono::steady_clock::time_point lastWritten;
+        std::int64_t held = 0;
+        std::string firstHeld;
+    };
+    std::mutex repeatLock_;
+    std::map<std::string, Repeat, std::less<>> repeats_;
+
     // Last, so it is destroyed first and its remaining work still finds everything above.
     SerialQueue queue_;
 };

@@ -5,12 +5,15 @@
 #include "core/BridgeMessage.h"
 #include "core/HostMessage.h"
 #include "core/Overloaded.h"
+#include "platform/PrintableText.h"
 
 namespace corvane {
 
 namespace {
 
-std::string quoted(const std::string& text) { return "\"" + text + "\""; }
+// Host text reaches the log through here: no control or invisible character gets through, and
+// one long text cannot fill the line.
+std::string quoted(const std::string& text) { return "\"" + printableText(text) + "\""; }
 
 }  // namespace
 

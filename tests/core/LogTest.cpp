@@ -7,6 +7,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <fstream>
 #include <regex>
 #include <sstream>
@@ -14,6 +15,8 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -49,6 +52,46 @@ public:
 
 private:
     int saved_;
+};
+
+// The log file cannot be moved or removed while this lives. Root is not stopped by permissions,
+// but nobody renames an append-only file; others just lose write access to the folder.
+class Unrotatable {
+public:
+    Unrotatable(const fs::path& file, const fs::path& folder) : folder_(folder) {
+        if (::geteuid() != 0) {
+            fs::permissions(folder_, fs::perms::owner_read | fs::perms::owner_exec);
+            held_ = true;
+            return;
+        }
+        fd_ = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+        int flags = 0;
+        if (fd_ >= 0 && ::ioctl(fd_, FS_IOC_GETFLAGS, &flags) == 0) {
+            flags |= FS_APPEND_FL;
+            held_ = ::ioctl(fd_, FS_IOC_SETFLAGS, &flags) == 0;
+        }
+        if (!held_) why_ = std::string("cannot make the log append-only here: ") + std::strerror(errno);
+    }
+    ~Unrotatable() { release(); }
+    void release() {
+        if (held_ && fd_ < 0) fs::permissions(folder_, fs::perms::owner_all);
+        int flags = 0;
+        if (held_ && fd_ >= 0 && ::ioctl(fd_, FS_IOC_GETFLAGS, &flags) == 0) {
+            flags &= ~FS_APPEND_FL;
+            ::ioctl(fd_, FS_IOC_SETFLAGS, &flags);
+        }
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = -1;
+        held_ = false;
+    }
+    bool held() const { return held_; }
+    const std::string& why() const { return why_; }
+
+private:
+    fs::path folder_;
+    int fd_ = -1;
+    bool held_ = false;
+    std::string why_;
 };
 
 class LogTest : public ::testing::Test {
@@ -270,6 +313,58 @@ TEST_F(LogTest, RotationMovesOnlyItsOwnFilesAndLeavesWhatTheUserPutThere) {
     EXPECT_THAT(lines(file()), ::testing::ElementsAre(::testing::EndsWith(" f")));
     EXPECT_TRUE(fs::is_directory(file("bridge.log.1") / "notes"));
     EXPECT_EQ(fs::symlink_status(file("bridge.log.2")).type(), fs::file_type::fifo);
+}
+
+TEST_F(LogTest, AFullLogThatCannotBeRotatedStopsGrowingAndStandardErrorHearsWhyOnce) {
+    auto log = makeLog(3 * emptyInfoLine, 3);
+    for (int i = 0; i < 3; ++i) log->info([] { return ""; });
+    log->flush();
+    Unrotatable unrotatable(file(), folder);
+    if (!unrotatable.held()) GTEST_SKIP() << unrotatable.why();
+    const fs::path captured = root / "stderr";
+    {
+        CapturedStderr redirect(captured);
+        log->setEchoToStderr(true);
+        for (int i = 0; i < 4; ++i) log->info([] { return "more"; });
+        log->flush();
+        log->setEchoToStderr(false);
+    }
+    EXPECT_EQ(fs::file_size(file()), static_cast<std::uintmax_t>(3 * emptyInfoLine));
+    using ::testing::EndsWith;
+    EXPECT_THAT(lines(captured),
+                ::testing::ElementsAre(EndsWith(" INFO more"),
+                                       ::testing::AllOf(::testing::StartsWith("corvane: not logging to " +
+                                                                              file().string() +
+                                                                              " (full, and it could not be rotated: "),
+                                                        EndsWith("); lines go to standard error only")),
+                                       EndsWith(" INFO more"), EndsWith(" INFO more"), EndsWith(" INFO more")));
+
+    // Once it can, it rotates as ever.
+    unrotatable.release();
+    log->info([] { return "again"; });
+    log->flush();
+    EXPECT_THAT(lines(file()), ::testing::ElementsAre(EndsWith(" INFO again")));
+    EXPECT_EQ(lines(file("bridge.log.1")).size(), 3u);
+}
+
+TEST_F(LogTest, AFloodOfOneKindOfWarningCostsALineASecondAndCountsTheRest) {
+    auto log = makeLog();
+    for (int i = 0; i < 10'000; ++i) {
+        log->summarisedWarning("dropped", [i] { return "dropped send " + std::to_string(i); });
+        log->summarisedWarning("bad", [] { return "bad frame"; });
+    }
+    log->flush();
+    EXPECT_THAT(lines(file()), ::testing::UnorderedElementsAre(
+                                   ::testing::EndsWith(" WARN dropped send 0"), ::testing::EndsWith(" WARN bad frame"),
+                                   ::testing::EndsWith(" WARN dropped send 1 (and 9998 more like this in the last second)"),
+                                   ::testing::EndsWith(" WARN bad frame (and 9998 more like this in the last second)")));
+
+    // Held back, a lone one is written a second after the last line of its kind, as it was.
+    log->summarisedWarning("dropped", [] { return "late"; });
+    log->summarisedWarning("dropped", [] { return "not composed"; });
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    EXPECT_THAT(lines(file()).back(), ::testing::EndsWith(" WARN late (and 1 more like this in the last second)"));
+    EXPECT_EQ(lines(file()).size(), 5u);
 }
 
 TEST_F(LogTest, ManyThreadsLoseNoLineAndInterleaveNone) {
