@@ -98,7 +98,7 @@ void Autostart::setEnabled(bool on) const {
     }
     const fs::perms readable = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
                                fs::perms::others_read;
-    if (auto failure = replaceFile(entry_, entryText(program_), readable)) fail(failure->error, failure->path);
+    if (auto failure = replaceFileKeepingLink(entry_, entryText(program_), readable)) fail(failure->error, failure->path);
 }
 
 std::string Autostart::entryText(const fs::path& program) {

@@ -36,7 +36,8 @@ public:
     // The entry is a desktop entry that a session would start: neither `Hidden=true` nor
     // `X-GNOME-Autostart-enabled=false`. Anything but a regular file of at most 1 MiB is none.
     bool enabled() const;
-    // Writes the entry (atomically) or removes it. Throws AutostartError.
+    // Writes the entry (atomically; through a symbolic link to a regular file, its target) or
+    // removes it. Throws AutostartError.
     void setEnabled(bool on) const;
 
     // The entry's text for `program`.

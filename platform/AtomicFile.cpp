@@ -65,4 +65,14 @@ std::optional<FileReplaceFailure> replaceFile(const fs::path& file, std::string_
     return std::nullopt;
 }
 
+std::optional<FileReplaceFailure> replaceFileKeepingLink(const fs::path& file, std::string_view text,
+                                                         fs::perms mode) {
+    std::error_code error;
+    if (fs::is_symlink(fs::symlink_status(file, error)) && fs::is_regular_file(fs::status(file, error))) {
+        const fs::path target = fs::canonical(file, error);
+        if (!error) return replaceFile(target, text, mode);
+    }
+    return replaceFile(file, text, mode);
+}
+
 }  // namespace corvane

@@ -21,4 +21,10 @@ struct FileReplaceFailure {
 std::optional<FileReplaceFailure> replaceFile(const std::filesystem::path& file, std::string_view text,
                                               std::filesystem::perms mode);
 
+// As replaceFile, except that a symbolic link to a regular file stays as it is and its target is
+// replaced, beside the target: a user who keeps the file with their dotfiles keeps it there. A
+// link that dangles or leads to anything else is replaced like a file.
+std::optional<FileReplaceFailure> replaceFileKeepingLink(const std::filesystem::path& file, std::string_view text,
+                                                         std::filesystem::perms mode);
+
 }  // namespace corvane

@@ -219,7 +219,7 @@ void UserDefaults::flush() {
             // Invalid UTF-8 in a text is replaced rather than refused, so the rest still saves.
             text = values_.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
         }
-        if (auto failure = replaceFile(file_, text, fs::perms::owner_read | fs::perms::owner_write)) {
+        if (auto failure = replaceFileKeepingLink(file_, text, fs::perms::owner_read | fs::perms::owner_write)) {
             if (!failing_) problem = "could not save " + file_.string() + ": " + describe(*failure);
             failing_ = true;
         } else {

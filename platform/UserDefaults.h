@@ -15,6 +15,8 @@
 // write what is pending at once, and flushAll() does so for every live instance, for the
 // program's termination handlers. Each write replaces the whole file atomically: a temporary
 // file in the same folder, fsync, rename, then fsync of the folder; a missing folder is created.
+// Where the file is a symbolic link to a regular file, the link stays and its target is replaced
+// that way, in the target's folder.
 // A write that fails throws nothing and leaves the old file as it was: it is reported, the
 // values stay in memory, and the next change or flush tries again.
 //

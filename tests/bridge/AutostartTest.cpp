@@ -58,6 +58,19 @@ TEST_F(AutostartTest, AHiddenEntryCountsAsOff) {
     EXPECT_TRUE(autostart.enabled());
 }
 
+TEST_F(AutostartTest, AnEntryLinkedFromTheUsersDotfilesStaysALinkWhenTurnedOn) {
+    const Autostart autostart(root, "/usr/bin/corvane-bridge");
+    const fs::path kept = root / "dotfiles" / "corvane-bridge.desktop";
+    fs::create_directories(kept.parent_path());
+    fs::create_directories(root / "autostart");
+    std::ofstream(kept) << "[Desktop Entry]\nExec=corvane-bridge\nHidden=true\n";
+    fs::create_symlink(kept, autostart.entryPath());
+    autostart.setEnabled(true);
+    EXPECT_TRUE(autostart.enabled());
+    EXPECT_TRUE(fs::is_symlink(autostart.entryPath()));
+    EXPECT_EQ(readFile(kept), Autostart::entryText("/usr/bin/corvane-bridge"));
+}
+
 TEST_F(AutostartTest, AFIFOInPlaceOfTheEntryCountsAsOffWithoutWaiting) {
     const Autostart autostart(root, "/usr/bin/corvane-bridge");
     fs::create_directories(root / "autostart");

@@ -114,6 +114,30 @@ TEST_F(UserDefaultsTest, AFileThatCannotBeParsedIsKeptAsideAndTheDefaultsUsed) {
     }
 }
 
+TEST_F(UserDefaultsTest, ASaveThroughALinkReplacesItsTargetAndKeepsTheLink) {
+    const fs::path dotfiles = root / "dotfiles";
+    fs::create_directories(dotfiles);
+    fs::create_directories(folder);
+    std::ofstream(dotfiles / "corvane.json") << "{\"pads.root\": 1}";
+    fs::create_symlink(dotfiles / "corvane.json", folder / "defaults.json");
+    {
+        auto defaults = open();
+        EXPECT_EQ(defaults->value("pads.root"), SettingValue{std::int64_t{1}});
+        defaults->set("pads.root", std::int64_t{5});
+        defaults->flush();
+    }
+    EXPECT_TRUE(problems.empty());
+    EXPECT_TRUE(fs::is_symlink(folder / "defaults.json"));
+    EXPECT_NE(readFile(dotfiles / "corvane.json").find("\"pads.root\": 5"), std::string::npos);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dotfiles), fs::directory_iterator()), 1);
+
+    // A link that leads nowhere is replaced by the file itself.
+    fs::remove(dotfiles / "corvane.json");
+    open()->set("pads.root", std::int64_t{6});
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(folder / "defaults.json")));
+    EXPECT_EQ(open()->value("pads.root"), SettingValue{std::int64_t{6}});
+}
+
 TEST_F(UserDefaultsTest, BrokenFilesInARowAreEachKeptUnderANameOfTheirOwn) {
     const std::vector<std::string> broken{"{\"pads.root\": 1,", "{\"pads.root\": 2,", "{\"pads.root\": \x7f\x1b[2J"};
     const std::vector<std::string> kept{"defaults.json.corrupt", "defaults.json.corrupt.1", "defaults.json.corrupt.2"};
