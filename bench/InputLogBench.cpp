@@ -72,5 +72,16 @@ void BM_LogWritten(benchmark::State& state) {
 }
 BENCHMARK(BM_LogWritten)->Iterations(200'000);
 
+// A flood of one kind of warning (a stalled reader, a stream of bad frames): the caller's share
+// once the first line is out and the rest are only counted.
+void BM_LogSummarisedFlood(benchmark::State& state) {
+    TemporaryLog log;
+    const int value = 42;
+    for (auto _ : state)
+        (*log).summarisedWarning("MIDI send dropped", [&] { return "value " + std::to_string(value); });
+    (*log).flush();
+}
+BENCHMARK(BM_LogSummarisedFlood)->Iterations(200'000);
+
 }  // namespace
 }  // namespace corvane
