@@ -46,6 +46,7 @@
 #include "core/LocalUI.h"
 #include "core/Log.h"
 #include "core/MIDIMessage.h"
+#include "core/MIDIStreamParser.h"
 #include "core/PadPlayer.h"
 #include "core/ProtocolError.h"
 #include "core/PushInput.h"
@@ -128,6 +129,7 @@ private:
     void pushConnectionChanged(bool connected);
     void handleFromPush(const MIDIMessage& message);    // receive thread
     void handleFromCubase(const MIDIMessage& message);  // receive thread
+    void inputLost();                                   // receive thread
     void sendToPush(std::span<const std::uint8_t> bytes);
     void sendToScript(const BridgeMessage& message);
     void recordLED(const MIDIMessage& message);
@@ -207,6 +209,10 @@ private:
     bool stopped_ = false;
     std::shared_ptr<DisplayScheduler> scheduler_;
     std::unique_ptr<USBDisplayMonitor> displayMonitor_;
+
+    // Receive thread only.
+    MIDIStreamParser fromPush_{maxSysexLength};
+    MIDIStreamParser fromCubase_{maxSysexLength};
 
     // Main queue.
     RemoteState state_;

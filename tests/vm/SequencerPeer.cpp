@@ -3,6 +3,7 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <stdexcept>
 
 namespace corvane::vm {
@@ -104,9 +105,10 @@ void SequencerPeer::addPort() {
     port_ = port;
 }
 
-void SequencerPeer::send(std::span<const std::uint8_t> bytes, std::size_t chunk) {
+std::size_t SequencerPeer::send(std::span<const std::uint8_t> bytes, std::size_t chunk) {
     snd_midi_event_t* encoder = nullptr;
     check(snd_midi_event_new(chunk, &encoder), "snd_midi_event_new");
+    std::size_t refused = 0;
     std::lock_guard lock(mutex_);
     const auto* next = bytes.data();
     long left = static_cast<long>(bytes.size());
@@ -122,12 +124,15 @@ void SequencerPeer::send(std::span<const std::uint8_t> bytes, std::size_t chunk)
         snd_seq_ev_set_subs(&event);
         snd_seq_ev_set_direct(&event);
         const int result = snd_seq_event_output_direct(seq_, &event);
-        if (result < 0) {
+        if (result == -EAGAIN || result == -ENOMEM) {
+            ++refused;
+        } else if (result < 0) {
             snd_midi_event_free(encoder);
             check(result, "snd_seq_event_output_direct");
         }
     }
     snd_midi_event_free(encoder);
+    return refused;
 }
 
 void SequencerPeer::connectFrom(SequencerAddress from) {

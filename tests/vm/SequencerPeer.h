@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstddef>
 #include <cstdint>
 #include <mutex>
 #include <optional>
@@ -58,8 +59,9 @@ public:
     void addPort();
 
     // Sends the bytes to every subscriber, encoded into events; system-exclusive runs longer than
-    // `chunk` bytes go out as several events, as a USB MIDI device's do.
-    void send(std::span<const std::uint8_t> bytes, std::size_t chunk = 256);
+    // `chunk` bytes go out as several events, as a USB MIDI device's do. Returns how many events
+    // a subscriber refused because its input was full.
+    std::size_t send(std::span<const std::uint8_t> bytes, std::size_t chunk = 256);
 
     // Subscriptions made by this client on its own port's behalf: `from` sends to this port,
     // this port sends to `to`.
