@@ -77,6 +77,7 @@ Bridge::Bridge(BridgeOptions options, BridgeEnvironment environment)
 Bridge::~Bridge() {
     // Nothing may call in any more: the timers, the display monitor and the ports go first.
     watchdog_.cancel();
+    pushReplay_.cancel();
     displayMonitor_.reset();
     portsReady_.store(false, std::memory_order_release);
     push_.reset();
@@ -289,7 +290,7 @@ void Bridge::handleFromCubase(const MIDIMessage& message) {
     if (!portsReady_.load(std::memory_order_acquire)) return;
     const Bytes bytes = message.bytes();
     recordLED(message);
-    push_->send(bytes);
+    sendToPush(bytes);
     {
         std::lock_guard guard(counterLock_);
         counters_.midiToPush += 1;
@@ -316,6 +317,7 @@ void Bridge::shutdown() {
     portsReady_.store(false, std::memory_order_release);
     stopped_ = true;
     watchdog_.cancel();
+    pushReplay_.cancel();
     log_.info([] { return "shutting down"; });
     repeatTimer_->cancel();
     pads_->releaseAll();
@@ -337,7 +339,7 @@ void Bridge::shutdown() {
 }
 
 void Bridge::sendToPush(std::span<const std::uint8_t> bytes) {
-    if (push_) push_->send(bytes);
+    if (push_ && push_->send(bytes) == MIDISendResult::receiverFull) pushSendDropped();
 }
 
 void Bridge::sendToScript(const BridgeMessage& message) { control_->send(BridgeCodec::encode(message)); }

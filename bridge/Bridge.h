@@ -151,6 +151,8 @@ private:
     void updateLEDs();
     void scheduleLEDUpdate();
     void updatePadColors();
+    void pushSendDropped();  // any thread
+    void replayDroppedToPush();
 
     // BridgeDisplay.cpp
     void setUpDisplay();
@@ -214,6 +216,10 @@ private:
     MIDIStreamParser fromPush_{maxSysexLength};
     MIDIStreamParser fromCubase_{maxSysexLength};
 
+    // Set by the first send the Push refused since the last replay; sends come from the receive
+    // threads, the note-repeat thread and the main queue.
+    std::atomic<bool> pushSendDropped_{false};
+
     // Main queue.
     RemoteState state_;
     bool cubaseConnected_ = false;
@@ -235,6 +241,8 @@ private:
     std::optional<ShownPopup> popup_;
     LEDValues ledsSent_;
     bool ledUpdatePending_ = false;
+    // Replays everything the Push shows until one replay goes through whole.
+    RepeatingTimer pushReplay_;
     // Turns of the track encoders on the scale page, until they add up to a step.
     std::array<std::int64_t, 8> scaleEncoderAccumulator_{};
     std::optional<double> accentPressedAt_;
