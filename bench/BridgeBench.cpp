@@ -58,7 +58,7 @@ struct Rig {
     void start() {
         bridge = Bridge::create(BridgeOptions(), BridgeEnvironment{system, usb, settings, log.get(), {}});
         system->settle();
-        const MIDIRef client = system->createClient("listener", nullptr);
+        const MIDIRef client = system->createClient("listener", nullptr, nullptr);
         const MIDIRef port = system->createInputPort(client, "notes", [this](std::span<const std::uint8_t> bytes) {
             if (bytes.size() == 3 && (bytes[0] & 0xF0) == 0x90 && bytes[2] > 0) {
                 noteArrived.store(Clock::now().time_since_epoch().count(), std::memory_order_release);

@@ -77,6 +77,7 @@ Bridge::Bridge(BridgeOptions options, BridgeEnvironment environment)
 Bridge::~Bridge() {
     // Nothing may call in any more: the timers, the display monitor and the ports go first.
     watchdog_.cancel();
+    pushReplay_.cancel();
     displayMonitor_.reset();
     portsReady_.store(false, std::memory_order_release);
     push_.reset();
@@ -165,20 +166,22 @@ void Bridge::start() {
 
 void Bridge::setUpPorts() {
     std::weak_ptr<Bridge> weak = weak_from_this();
+    client_->onInputLost([weak] {
+        if (auto self = weak.lock()) self->inputLost();
+    });
     notes_ = std::make_unique<VirtualMIDIPort>(client_, std::string(notesPortName), notesUniqueID);
     control_ = std::make_unique<VirtualMIDIPort>(
-        client_, std::string(controlPortName), controlUniqueID,
-        [weak, parser = MIDIStreamParser(maxSysexLength)](std::span<const std::uint8_t> bytes) mutable {
+        client_, std::string(controlPortName), controlUniqueID, [weak](std::span<const std::uint8_t> bytes) {
             auto self = weak.lock();
             if (!self) return;
-            parser.feed(bytes, [&](const MIDIMessage& message) { self->handleFromCubase(message); });
+            self->fromCubase_.feed(bytes,
+                                   [&](const MIDIMessage& message) { self->handleFromCubase(message); });
         });
     push_ = MIDIDevicePort::create(
-        client_, PushPortNames::inOrder(),
-        [weak, parser = MIDIStreamParser(maxSysexLength)](std::span<const std::uint8_t> bytes) mutable {
+        client_, PushPortNames::inOrder(), [weak](std::span<const std::uint8_t> bytes) {
             auto self = weak.lock();
             if (!self) return;
-            parser.feed(bytes, [&](const MIDIMessage& message) { self->handleFromPush(message); });
+            self->fromPush_.feed(bytes, [&](const MIDIMessage& message) { self->handleFromPush(message); });
         });
     push_->setOnConnectionChange([weak](bool connected) {
         if (auto self = weak.lock(); self && !self->stopped_) self->pushConnectionChanged(connected);
@@ -287,7 +290,7 @@ void Bridge::handleFromCubase(const MIDIMessage& message) {
     if (!portsReady_.load(std::memory_order_acquire)) return;
     const Bytes bytes = message.bytes();
     recordLED(message);
-    push_->send(bytes);
+    sendToPush(bytes);
     {
         std::lock_guard guard(counterLock_);
         counters_.midiToPush += 1;
@@ -295,11 +298,26 @@ void Bridge::handleFromCubase(const MIDIMessage& message) {
     log_.midi([&] { return "cubase → push: " + Hex::bytes(bytes); });
 }
 
+// The kernel threw away what was queued for us, from the Push and from the script alike: a pad's
+// release may have been among it, and so may host values.
+void Bridge::inputLost() {
+    // Half a message from before the loss must not swallow what follows it.
+    fromPush_ = MIDIStreamParser(maxSysexLength);
+    fromCubase_ = MIDIStreamParser(maxSysexLength);
+    if (!portsReady_.load(std::memory_order_acquire)) return;
+    // No pad can be known to be held: end every note now, here, so that a press read after the
+    // loss starts afresh rather than being ended by this.
+    pads_->releaseAll();
+    pads_->refreshLEDs();
+    onMain([](Bridge& self) { self.sendToScript(BridgeMessage::requestResync()); });
+}
+
 void Bridge::shutdown() {
     // First of all: a pad played after its notes were released would stay stuck in Cubase.
     portsReady_.store(false, std::memory_order_release);
     stopped_ = true;
     watchdog_.cancel();
+    pushReplay_.cancel();
     log_.info([] { return "shutting down"; });
     repeatTimer_->cancel();
     pads_->releaseAll();
@@ -321,7 +339,7 @@ void Bridge::shutdown() {
 }
 
 void Bridge::sendToPush(std::span<const std::uint8_t> bytes) {
-    if (push_) push_->send(bytes);
+    if (push_ && push_->send(bytes) == MIDISendResult::receiverFull) pushSendDropped();
 }
 
 void Bridge::sendToScript(const BridgeMessage& message) { control_->send(BridgeCodec::encode(message)); }

@@ -46,6 +46,7 @@
 #include "core/LocalUI.h"
 #include "core/Log.h"
 #include "core/MIDIMessage.h"
+#include "core/MIDIStreamParser.h"
 #include "core/PadPlayer.h"
 #include "core/ProtocolError.h"
 #include "core/PushInput.h"
@@ -128,6 +129,7 @@ private:
     void pushConnectionChanged(bool connected);
     void handleFromPush(const MIDIMessage& message);    // receive thread
     void handleFromCubase(const MIDIMessage& message);  // receive thread
+    void inputLost();                                   // receive thread
     void sendToPush(std::span<const std::uint8_t> bytes);
     void sendToScript(const BridgeMessage& message);
     void recordLED(const MIDIMessage& message);
@@ -149,6 +151,8 @@ private:
     void updateLEDs();
     void scheduleLEDUpdate();
     void updatePadColors();
+    void pushSendDropped();  // any thread
+    void replayDroppedToPush();
 
     // BridgeDisplay.cpp
     void setUpDisplay();
@@ -208,6 +212,14 @@ private:
     std::shared_ptr<DisplayScheduler> scheduler_;
     std::unique_ptr<USBDisplayMonitor> displayMonitor_;
 
+    // Receive thread only.
+    MIDIStreamParser fromPush_{maxSysexLength};
+    MIDIStreamParser fromCubase_{maxSysexLength};
+
+    // Set by the first send the Push refused since the last replay; sends come from the receive
+    // threads, the note-repeat thread and the main queue.
+    std::atomic<bool> pushSendDropped_{false};
+
     // Main queue.
     RemoteState state_;
     bool cubaseConnected_ = false;
@@ -229,6 +241,8 @@ private:
     std::optional<ShownPopup> popup_;
     LEDValues ledsSent_;
     bool ledUpdatePending_ = false;
+    // Replays everything the Push shows until one replay goes through whole.
+    RepeatingTimer pushReplay_;
     // Turns of the track encoders on the scale page, until they add up to a step.
     std::array<std::int64_t, 8> scaleEncoderAccumulator_{};
     std::optional<double> accentPressedAt_;

@@ -1,6 +1,9 @@
 // The Push's button LEDs and pad colours, kept in step with the host state and the local pages.
 
 #include <array>
+#include <chrono>
+#include <string>
+#include <vector>
 
 #include "bridge/Bridge.h"
 #include "core/LEDPlan.h"
@@ -29,6 +32,41 @@ void Bridge::scheduleLEDUpdate() {
         self.ledUpdatePending_ = false;
         self.updateLEDs();
     });
+}
+
+void Bridge::pushSendDropped() {
+    if (pushSendDropped_.exchange(true)) return;  // the replay to come covers this one too
+    onMain([](Bridge& self) {
+        if (self.pushReplay_ && !self.pushReplay_.isCancelled()) return;
+        using namespace std::chrono_literals;
+        self.pushReplay_ = MainQueue::scheduleRepeating(250ms, [weak = self.weak_from_this()] {
+            if (auto alive = weak.lock(); alive && !alive->stopped_) alive->replayDroppedToPush();
+        });
+    });
+}
+
+// The Push lost messages, and what it had queued with them: everything it shows, sent again as on
+// a reconnect (not its settings, which it keeps), until once nothing is refused.
+void Bridge::replayDroppedToPush() {
+    if (!pushConnected()) {
+        // It gets everything when it comes back.
+        pushReplay_.cancel();
+        pushSendDropped_ = false;
+        return;
+    }
+    pushSendDropped_ = false;
+    const std::vector<MIDIMessage> replayed = replayLEDs();
+    for (const MIDIMessage& message : replayed) {
+        sendToPush(message.bytes());
+        // Still taking nothing: one refusal says so; the next tick tries again.
+        if (pushSendDropped_) return;
+    }
+    paletteWritten_.reset();
+    updateLEDs();
+    if (pushSendDropped_) return;
+    pushReplay_.cancel();
+    log_.info(
+        [&] { return "restored " + std::to_string(replayed.size()) + " LED states after dropped messages"; });
 }
 
 void Bridge::updatePadColors() {

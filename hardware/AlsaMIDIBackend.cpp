@@ -110,6 +110,7 @@ struct Client {
     SeqHandle seq;
     int announcePort = -1;
     std::function<void()> onSetupChanged;
+    std::function<void()> onInputLost;  // receive thread only
     std::atomic<bool> disposed{false};
     std::atomic<bool> notificationPending{false};
     std::map<int, std::shared_ptr<Receiver>> receivers;  // by port number, under State::lock
@@ -189,7 +190,7 @@ struct AlsaMIDIBackend::State {
     MIDIRef createPort(MIDIRef clientRef, const std::string& name, unsigned capabilities, unsigned type,
                        const char* operation, MIDIReceiveCallback onReceive);
     void deletePort(MIDIRef port);
-    void sendEvents(MIDIRef from, std::optional<MIDIRef> to, std::span<const std::uint8_t> bytes);
+    MIDISendResult sendEvents(MIDIRef from, std::optional<MIDIRef> to, std::span<const std::uint8_t> bytes);
 };
 
 AlsaMIDIBackend::AlsaMIDIBackend() : state_(std::make_unique<State>()) {
@@ -278,8 +279,10 @@ void AlsaMIDIBackend::State::drain(Client& client) {
     int result = snd_seq_event_input(seq, &event);
     for (;;) {
         if (result == -ENOSPC) {
+            // The kernel has cleared everything queued for this client; what comes next is new.
             Log::shared().warning(
                 [] { return std::string("MIDI input overrun: received events were lost"); });
+            if (client.onInputLost && !client.disposed) client.onInputLost();
             break;
         }
         if (result < 0) {
@@ -324,13 +327,15 @@ void AlsaMIDIBackend::State::handle(Client& client, const snd_seq_event_t& event
 
 // ---- clients
 
-MIDIRef AlsaMIDIBackend::createClient(const std::string& name, std::function<void()> onSetupChanged) {
+MIDIRef AlsaMIDIBackend::createClient(const std::string& name, std::function<void()> onSetupChanged,
+                                      std::function<void()> onInputLost) {
     snd_seq_t* opened = nullptr;
     if (int error = snd_seq_open(&opened, "default", SND_SEQ_OPEN_DUPLEX, 0); error < 0)
         fail(error, "MIDIClientCreate");
     auto client = std::make_shared<Client>();
     client->seq.reset(opened);
     client->onSetupChanged = std::move(onSetupChanged);
+    client->onInputLost = std::move(onInputLost);
     snd_seq_t* seq = opened;
     if (int error = snd_seq_set_client_name(seq, name.c_str()); error < 0) fail(error, "MIDIClientCreate");
     snd_seq_set_input_buffer_size(seq, inputBufferBytes);
@@ -531,11 +536,11 @@ void AlsaMIDIBackend::disconnectDestination(MIDIRef outputPort, MIDIRef destinat
 
 // ---- sending
 
-void AlsaMIDIBackend::State::sendEvents(MIDIRef from, std::optional<MIDIRef> to,
-                                        std::span<const std::uint8_t> bytes) {
-    if (bytes.empty()) return;
+MIDISendResult AlsaMIDIBackend::State::sendEvents(MIDIRef from, std::optional<MIDIRef> to,
+                                                  std::span<const std::uint8_t> bytes) {
+    if (bytes.empty()) return MIDISendResult::sent;
     auto owner = client(clientOf(from));
-    if (!owner) return;
+    if (!owner) return MIDISendResult::failed;
     int failure = 0;
     std::lock_guard sending(sendLock);
     auto output = [&](snd_seq_event_t& event) {
@@ -559,14 +564,19 @@ void AlsaMIDIBackend::State::sendEvents(MIDIRef from, std::optional<MIDIRef> to,
             return std::string("MIDI send dropped: the receiving program is not keeping up (") +
                    snd_strerror(failure) + ")";
         });
-    } else if (failure < 0) {
+        return MIDISendResult::receiverFull;
+    }
+    if (failure < 0) {
         // Mostly a destination that has just gone; the next set-up change unbinds it.
         Log::shared().debug([&] { return std::string("MIDI send failed: ") + snd_strerror(failure); });
+        return MIDISendResult::failed;
     }
+    return MIDISendResult::sent;
 }
 
-void AlsaMIDIBackend::send(MIDIRef outputPort, MIDIRef destination, std::span<const std::uint8_t> bytes) {
-    state_->sendEvents(outputPort, destination, bytes);
+MIDISendResult AlsaMIDIBackend::send(MIDIRef outputPort, MIDIRef destination,
+                                     std::span<const std::uint8_t> bytes) {
+    return state_->sendEvents(outputPort, destination, bytes);
 }
 
 // ---- virtual endpoints

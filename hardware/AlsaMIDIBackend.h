@@ -30,7 +30,8 @@ public:
     std::vector<Endpoint> sources() override;
     std::vector<Endpoint> destinations() override;
 
-    MIDIRef createClient(const std::string& name, std::function<void()> onSetupChanged) override;
+    MIDIRef createClient(const std::string& name, std::function<void()> onSetupChanged,
+                         std::function<void()> onInputLost) override;
     void disposeClient(MIDIRef client) override;
 
     MIDIRef createInputPort(MIDIRef client, const std::string& name, MIDIReceiveCallback onReceive) override;
@@ -40,7 +41,8 @@ public:
     void disconnectSource(MIDIRef inputPort, MIDIRef source) override;
     void connectDestination(MIDIRef outputPort, MIDIRef destination) override;
     void disconnectDestination(MIDIRef outputPort, MIDIRef destination) override;
-    void send(MIDIRef outputPort, MIDIRef destination, std::span<const std::uint8_t> bytes) override;
+    MIDISendResult send(MIDIRef outputPort, MIDIRef destination,
+                        std::span<const std::uint8_t> bytes) override;
 
     MIDIRef createVirtualSource(MIDIRef client, const std::string& name, std::int32_t uniqueID) override;
     MIDIRef createVirtualDestination(MIDIRef client, const std::string& name, std::int32_t uniqueID,

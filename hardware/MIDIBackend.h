@@ -9,6 +9,10 @@
 // Contract for every backend:
 // - Receive callbacks get one byte run (the bytes of one received packet, in order) per call, on
 //   a receive thread of the backend's, never on the main queue. Runs for one port arrive in order.
+// - When the system throws away what was queued for a client (its input overflowed: the kernel
+//   clears all of it, for every port), the client's input-lost callback runs on the receive
+//   thread, after the runs received before the loss and before those after it. A client's
+//   receive and input-lost callbacks never run at the same time.
 // - A client's set-up callback runs on the main queue, after the change, at most once for changes
 //   that come together, and never after the client is disposed.
 // - Once disposePort, disposeEndpoint or disposeClient returns, the callbacks they took are never
@@ -28,6 +32,11 @@ namespace corvane {
 using MIDIRef = std::uint32_t;
 using MIDIReceiveCallback = std::function<void(std::span<const std::uint8_t>)>;
 
+// What became of a packet sent. `receiverFull`: the receiving program's input was full and it
+// was refused, in whole or in part; that program loses what it had queued too, and a later send
+// may get through. `failed`: anything else (mostly a destination that has just gone).
+enum class MIDISendResult : std::uint8_t { sent, receiverFull, failed };
+
 class MIDIBackend {
 public:
     // An endpoint's properties as the system keeps them; absent where it has none.
@@ -46,7 +55,9 @@ public:
     virtual std::vector<Endpoint> sources() = 0;
     virtual std::vector<Endpoint> destinations() = 0;
 
-    virtual MIDIRef createClient(const std::string& name, std::function<void()> onSetupChanged) = 0;
+    // `onInputLost` may be empty.
+    virtual MIDIRef createClient(const std::string& name, std::function<void()> onSetupChanged,
+                                 std::function<void()> onInputLost) = 0;
     virtual void disposeClient(MIDIRef client) = 0;
 
     // A port that receives from the sources connected to it.
@@ -61,8 +72,9 @@ public:
     // own MIDI ports take events only from their subscribers. Failures are logged, not thrown.
     virtual void connectDestination(MIDIRef outputPort, MIDIRef destination) = 0;
     virtual void disconnectDestination(MIDIRef outputPort, MIDIRef destination) = 0;
-    // One packet, now, through the output port to the destination.
-    virtual void send(MIDIRef outputPort, MIDIRef destination, std::span<const std::uint8_t> bytes) = 0;
+    // One packet, now, through the output port to the destination. Failures are logged.
+    virtual MIDISendResult send(MIDIRef outputPort, MIDIRef destination,
+                                std::span<const std::uint8_t> bytes) = 0;
 
     // Endpoints of this client that other applications see, with a fixed unique ID.
     virtual MIDIRef createVirtualSource(MIDIRef client, const std::string& name, std::int32_t uniqueID) = 0;

@@ -1,6 +1,7 @@
 #pragma once
 // The program's connection to the MIDI service, which tells its observers when the MIDI set-up
-// changes (a device or an application's port comes, goes or is renamed).
+// changes (a device or an application's port comes, goes or is renamed) and when received
+// messages were lost.
 
 #include <functional>
 #include <memory>
@@ -26,6 +27,10 @@ public:
 
     // Observers run on the main queue, in registration order, after each set-up change.
     void onSetupChanged(std::function<void()> observer);
+    // Observers run on the receive thread, in registration order, when the system threw away
+    // what was queued for this client (on any of its ports): in order with the receive
+    // callbacks, after what came before the loss and before what comes after it.
+    void onInputLost(std::function<void()> observer);
 
 private:
     struct Observers {
@@ -36,6 +41,7 @@ private:
 
     std::shared_ptr<MIDIBackend> backend_;
     std::shared_ptr<Observers> observers_ = std::make_shared<Observers>();
+    std::shared_ptr<Observers> inputLostObservers_ = std::make_shared<Observers>();
     MIDIRef ref_ = 0;
 };
 

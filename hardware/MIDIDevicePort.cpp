@@ -108,8 +108,8 @@ void MIDIDevicePort::bind(MIDIPortBinding binding) {
     if (connected != wasConnected && handler) handler(connected);
 }
 
-void MIDIDevicePort::send(std::span<const std::uint8_t> bytes) {
-    if (bytes.empty()) return;
+MIDISendResult MIDIDevicePort::send(std::span<const std::uint8_t> bytes) {
+    if (bytes.empty()) return MIDISendResult::sent;
     // Only the reference: copying the whole endpoint would copy its name for every message.
     std::optional<MIDIRef> bound;
     std::size_t name = 0;
@@ -122,10 +122,10 @@ void MIDIDevicePort::send(std::span<const std::uint8_t> bytes) {
     if (!bound) {
         Log::shared().midi(
             [&] { return "→ " + destinationName + " dropped (port not connected): " + hexPrefix(bytes); });
-        return;
+        return MIDISendResult::failed;
     }
     Log::shared().midi([&] { return "→ " + destinationName + ": " + hexPrefix(bytes); });
-    client_->backend().send(outputPort_, *bound, bytes);
+    return client_->backend().send(outputPort_, *bound, bytes);
 }
 
 bool MIDIDevicePort::isConnected() const {

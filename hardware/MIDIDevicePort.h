@@ -39,8 +39,9 @@ public:
     // Binds again by name; the client calls it on the main queue after every set-up change.
     void refresh();
 
-    // One packet to the bound destination; dropped (and logged) when none is bound. Any thread.
-    void send(std::span<const std::uint8_t> bytes);
+    // One packet to the bound destination; dropped (and logged) when none is bound, which is a
+    // failure. Any thread.
+    MIDISendResult send(std::span<const std::uint8_t> bytes);
 
     bool isConnected() const;
     std::optional<MIDIEndpointInfo> source() const;

@@ -214,5 +214,41 @@ TEST_F(BridgeLEDTest, AReconnectedPushGetsItsWholeTableBack) {
     EXPECT_EQ(push->shownPaletteEntry(94), palette);
 }
 
+// The Push read nothing for a while and lost what it had queued: once it reads again it shows
+// what the bridge's own full restore (a reconnect) gives.
+TEST_F(BridgeLEDTest, APushThatTookNoMessagesForAWhileShowsTheWholeTableAgainOnceItTakesThem) {
+    start();
+    connectCubase();
+    const auto colorKey = StateKeys::selectedTrack(Field::color);
+    script->setColor(colorKey, RGB{20, 200, 60});
+    settle();
+
+    // Room for one whole replay, which a reader slower than the bridge needs; fewer than the
+    // changes send.
+    const MIDIRef live = push->device().destination;
+    system->setInputPool(live, 160);
+    system->setReading(live, false);
+    for (int i = 0; i < 60; ++i) {
+        script->setColor(colorKey, i % 2 == 0 ? RGB{200, 40, 40} : RGB{30, 60, 220});
+        script->setFlag(StateKeys::selectedTrack(Field::mute), i % 2 == 1);
+        settle();
+    }
+    system->setReading(live, true);
+    const auto last = *PadPalette::entries(RGB{30, 60, 220});
+    ASSERT_TRUE(push->waitUntil(
+        [&] { return push->shownPaletteEntry(94) == last[0] && push->shownPaletteEntry(95) == last[1]; }));
+    settle();
+    const auto lit = push->litLEDs();
+    EXPECT_EQ(push->ledButton(Button::mute), blue);
+
+    push->unplug();
+    settle();
+    push->plug();
+    settle();
+    EXPECT_EQ(lit, push->litLEDs());
+    EXPECT_EQ(push->shownPaletteEntry(94), last[0]);
+    EXPECT_EQ(push->shownPaletteEntry(95), last[1]);
+}
+
 }  // namespace
 }  // namespace corvane

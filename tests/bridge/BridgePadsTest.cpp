@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "core/PadEngine.h"
 #include "core/PadStore.h"
 #include "core/StateKeys.h"
@@ -233,6 +235,42 @@ TEST_F(BridgePadsTest, RepeatShowsItsRateAndTheSceneButtonsChooseAnother) {
     start();
     EXPECT_EQ(bridge->local().repeatRate, RepeatRate::thirtySecond);
     EXPECT_FALSE(bridge->local().repeatOn);
+}
+
+// The kernel threw away what the bridge had not read yet, a pad's release among it.
+TEST_F(BridgePadsTest, AnInputOverrunEndsTheHeldPadsNoteAndAsksTheScriptForItsStateAgain) {
+    start();
+    connectCubase();
+    auto resyncRequests = [&] {
+        const auto messages = script->messages();
+        return std::count(messages.begin(), messages.end(), BridgeMessage::requestResync());
+    };
+    const std::uint8_t unpressed = push->ledPad(7, 7);
+    push->pressPad(7, 7, 100);
+    ASSERT_TRUE(script->waitForNotes(1));
+    settle();
+    ASSERT_NE(push->ledPad(7, 7), unpressed);
+    const auto resyncsBefore = resyncRequests();
+
+    const MIDIRef bridgeClient = system->findClient(std::string(Bridge::clientName)).value();
+    system->setInputPool(bridgeClient, 16);
+    system->setReading(bridgeClient, false);
+    push->releasePad(7, 7);
+    for (int i = 0; i < 10; ++i) {
+        push->pressPad(0, 0);
+        push->releasePad(0, 0);
+    }
+    system->setReading(bridgeClient, true);
+    settle();
+
+    EXPECT_TRUE(script->heldNotes().empty());
+    EXPECT_EQ(push->ledPad(7, 7), unpressed);
+    EXPECT_EQ(resyncRequests(), resyncsBefore + 1);
+    // The pad plays again at its next press.
+    script->clearReceived();
+    push->pressPad(7, 7, 80);
+    ASSERT_TRUE(script->waitForNotes(1));
+    EXPECT_EQ(script->notes()[0], MIDIMessage::noteOn(0, *PadEngine::note(7, 7, bridge->local().pads), 80));
 }
 
 TEST_F(BridgePadsTest, MasterAndTempoPopupsShowTheCurrentValues) {

@@ -137,6 +137,51 @@ TEST_F(VirtualMIDIPortTest, AnotherApplicationTalksToItThroughADevicePort) {
     EXPECT_EQ(receivedSoFar(), (std::vector<Bytes>{{0xB0, 3, 4}}));
 }
 
+// As the kernel's sequencer does with a client's input pool, and a device's.
+TEST_F(VirtualMIDIPortTest, AReaderThatFallsBehindLosesItsQueueAndTheSenderHearsOfTheDrop) {
+    VirtualMIDIPort control(client, "Corvane", 0x50464301, recorder());
+    client->onInputLost([this] {
+        std::lock_guard guard(lock);
+        received.emplace_back();  // where the loss came among the runs
+    });
+    auto script = std::make_shared<MIDIClient>("Tessaly", system);
+    auto port = MIDIDevicePort::create(script, "Corvane", "Corvane", {});
+    ASSERT_TRUE(port->isConnected());
+    system->setInputPool(client->ref(), 3);
+
+    EXPECT_EQ(port->send(Bytes{0xB0, 1, 1}), MIDISendResult::sent);
+    EXPECT_EQ(receivedSoFar().size(), 1u);
+    // Stopped: its pool fills, and the send that finds it full is refused.
+    system->setReading(client->ref(), false);
+    for (std::uint8_t n = 2; n <= 4; ++n) EXPECT_EQ(port->send(Bytes{0xB0, n, n}), MIDISendResult::sent);
+    EXPECT_EQ(port->send(Bytes{0xB0, 5, 5}), MIDISendResult::receiverFull);
+    EXPECT_EQ(receivedSoFar().size(), 1u);
+    // Reading again: what it had queued is gone, it hears so, and then all is as before.
+    system->setReading(client->ref(), true);
+    EXPECT_EQ(receivedSoFar(), (std::vector<Bytes>{{0xB0, 1, 1}, {}}));
+    EXPECT_EQ(port->send(Bytes{0xB0, 6, 6}), MIDISendResult::sent);
+    EXPECT_EQ(receivedSoFar(), (std::vector<Bytes>{{0xB0, 1, 1}, {}, {0xB0, 6, 6}}));
+
+    // A device that takes nothing for a while refuses past its pool, then takes again.
+    const auto synth = system->addDevice("Synth");
+    std::vector<Bytes> toSynth;
+    system->setReceiver(synth.destination, [&](std::span<const std::uint8_t> bytes) {
+        toSynth.emplace_back(bytes.begin(), bytes.end());
+    });
+    auto synthPort = MIDIDevicePort::create(client, "Synth", "Synth", {});
+    ASSERT_TRUE(synthPort->isConnected());
+    system->setInputPool(synth.destination, 1);
+    system->setReading(synth.destination, false);
+    EXPECT_EQ(synthPort->send(Bytes{0x90, 60, 1}), MIDISendResult::sent);
+    EXPECT_EQ(synthPort->send(Bytes{0x90, 61, 1}), MIDISendResult::receiverFull);
+    system->setReading(synth.destination, true);
+    system->waitForDeliveries();
+    EXPECT_EQ(synthPort->send(Bytes{0x90, 62, 1}), MIDISendResult::sent);
+    system->waitForDeliveries();
+    EXPECT_EQ(toSynth, (std::vector<Bytes>{{0x90, 62, 1}}));
+    EXPECT_EQ(system->sentTo(synth.destination), (std::vector<Bytes>{{0x90, 60, 1}, {0x90, 62, 1}}));
+}
+
 TEST_F(VirtualMIDIPortTest, ReleasingItRemovesBothEndpoints) {
     auto control = std::make_unique<VirtualMIDIPort>(client, "Corvane", 0x50464301, recorder());
     MIDIRef destination = control->destination();

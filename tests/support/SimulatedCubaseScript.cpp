@@ -129,12 +129,22 @@ SimulatedCubaseScript::SimulatedCubaseScript(std::shared_ptr<SimulatedMIDISystem
     State& s = *state_;
     s.system = std::move(system);
     std::weak_ptr<State> weak = state_;
-    s.client = s.system->createClient("Cubase", [weak] {
-        if (auto state = weak.lock()) {
-            std::lock_guard guard(state->lock);
-            state->refresh();
-        }
-    });
+    s.client = s.system->createClient(
+        "Cubase",
+        [weak] {
+            if (auto state = weak.lock()) {
+                std::lock_guard guard(state->lock);
+                state->refresh();
+            }
+        },
+        [weak] {
+            if (auto state = weak.lock()) {
+                // Half a message from before the loss must not swallow what follows it.
+                std::lock_guard guard(state->lock);
+                state->controlParser = MIDIStreamParser(sysexLimit);
+                state->notesParser = MIDIStreamParser(sysexLimit);
+            }
+        });
     s.controlIn = s.system->createInputPort(s.client, "MIDI Remote in", [weak](std::span<const std::uint8_t> bytes) {
         if (auto state = weak.lock()) {
             std::lock_guard guard(state->lock);

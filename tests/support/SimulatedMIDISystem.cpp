@@ -34,12 +34,22 @@ struct SimulatedMIDISystem::State {
         Callback callback;  // input ports only
     };
     struct ClientEntry {
+        std::string name;
         std::function<void()> onSetupChanged;
+        std::shared_ptr<std::function<void()>> onInputLost;
         bool notificationPending = false;
     };
     struct Delivery {
         MIDIRef target = 0;
+        MIDIRef reader = 0;  // whose input pool holds it
         Bytes bytes;
+    };
+    // A reader's input pool, as the kernel keeps one per client.
+    struct Input {
+        std::size_t pool = defaultInputPool;
+        std::size_t queued = 0;
+        bool reading = true;
+        bool overflowed = false;
     };
 
     // Inherits priority, as the ALSA backend's locks do: a real-time note-repeat thread sends
@@ -60,6 +70,8 @@ struct SimulatedMIDISystem::State {
     int notificationsDelivered = 0;
     int notificationsOutstanding = 0;
     std::deque<Delivery> queue;
+    std::map<MIDIRef, Input> inputs;  // by client, or by outside destination
+    std::size_t notReading = 0;       // inputs whose reader does not read
     bool delivering = false;
     bool stopping = false;
 
@@ -92,17 +104,61 @@ struct SimulatedMIDISystem::State {
         throw MIDIError(status, operation);
     }
 
-    // Under `lock`.
-    void enqueue(MIDIRef target, Bytes bytes) {
-        queue.push_back({target, std::move(bytes)});
+    // Under `lock`: false when the reader's pool is full, which the reader hears of at its
+    // next read.
+    bool enqueue(MIDIRef target, MIDIRef reader, Bytes bytes) {
+        Input& input = inputs[reader];
+        if (input.queued >= input.pool) {
+            input.overflowed = true;
+            return false;
+        }
+        ++input.queued;
+        queue.push_back({target, reader, std::move(bytes)});
         changed.notify_all();
+        return true;
     }
 
     void deliverFrom(MIDIRef source, std::span<const std::uint8_t> bytes) {
         auto found = readers.find(source);
         if (found == readers.end()) return;
-        for (MIDIRef port : found->second) enqueue(port, Bytes(bytes.begin(), bytes.end()));
+        for (MIDIRef port : found->second) {
+            auto entry = ports.find(port);
+            if (entry == ports.end()) continue;
+            enqueue(port, entry->second.client, Bytes(bytes.begin(), bytes.end()));
+        }
     }
+
+    // Under `lock`: a client, or an outside destination.
+    void requireReader(MIDIRef ref) {
+        if (clients.contains(ref)) return;
+        if (EndpointEntry* entry = endpoint(ref); entry != nullptr && !entry->isSource && entry->client == 0)
+            return;
+        throw std::invalid_argument("readers are clients and outside destinations");
+    }
+
+    // Under `lock`.
+    void forgetInput(MIDIRef reader) {
+        auto found = inputs.find(reader);
+        if (found == inputs.end()) return;
+        if (!found->second.reading) --notReading;
+        inputs.erase(found);
+    }
+
+    bool reads(MIDIRef reader) const {
+        auto found = inputs.find(reader);
+        return found == inputs.end() || found->second.reading;
+    }
+
+    // Under `lock`: where the first queued delivery whose reader reads is; the queue's size when
+    // there is none.
+    std::size_t nextDelivery() const {
+        if (notReading == 0) return 0;
+        auto found =
+            std::find_if(queue.begin(), queue.end(), [&](const Delivery& d) { return reads(d.reader); });
+        return static_cast<std::size_t>(found - queue.begin());
+    }
+
+    bool deliverable() const { return nextDelivery() < queue.size(); }
 
     // Under `lock`: every client hears of the change once, later, on the main queue.
     void setupChanged() {
@@ -142,24 +198,38 @@ struct SimulatedMIDISystem::State {
         std::lock_guard delivered(deliveryLock);
     }
 
-    bool idle() const { return queue.empty() && !delivering && notificationsOutstanding == 0; }
+    bool idle() const { return !deliverable() && !delivering && notificationsOutstanding == 0; }
 
     void deliveryLoop() {
         std::unique_lock guard(lock);
         for (;;) {
-            changed.wait(guard, [&] { return stopping || !queue.empty(); });
+            changed.wait(guard, [&] { return stopping || deliverable(); });
             if (stopping) return;
-            Delivery delivery = std::move(queue.front());
-            queue.pop_front();
+            const auto next = queue.begin() + static_cast<std::ptrdiff_t>(nextDelivery());
+            Delivery delivery = std::move(*next);
+            queue.erase(next);
             Callback callback;
-            if (auto port = ports.find(delivery.target); port != ports.end()) {
-                callback = port->second.callback;
-            } else if (EndpointEntry* entry = endpoint(delivery.target)) {
-                callback = entry->receiver;
+            std::shared_ptr<std::function<void()>> lost;
+            auto input = inputs.find(delivery.reader);
+            if (input != inputs.end() && input->second.overflowed) {
+                // The first read after an overflow: the kernel clears the reader's whole queue.
+                std::erase_if(queue, [&](const Delivery& d) { return d.reader == delivery.reader; });
+                input->second.queued = 0;
+                input->second.overflowed = false;
+                if (auto client = clients.find(delivery.reader); client != clients.end())
+                    lost = client->second->onInputLost;
+            } else {
+                if (input != inputs.end() && input->second.queued > 0) --input->second.queued;
+                if (auto port = ports.find(delivery.target); port != ports.end()) {
+                    callback = port->second.callback;
+                } else if (EndpointEntry* entry = endpoint(delivery.target)) {
+                    callback = entry->receiver;
+                }
             }
             delivering = true;
             std::unique_lock running(deliveryLock);
             guard.unlock();
+            if (lost && *lost) (*lost)();
             if (callback && *callback) (*callback)(delivery.bytes);
             running.unlock();
             guard.lock();
@@ -231,6 +301,7 @@ void SimulatedMIDISystem::remove(MIDIRef endpoint) {
     std::erase_if(state_->endpoints, [&](auto& e) { return e.ref == endpoint; });
     state_->readers.erase(endpoint);
     state_->writers.erase(endpoint);
+    state_->forgetInput(endpoint);
     state_->setupChanged();
 }
 
@@ -266,7 +337,7 @@ void SimulatedMIDISystem::inject(MIDIRef endpoint, Bytes bytes) {
     if (entry.isSource && entry.client == 0) {
         if (!entry.offline) state_->deliverFrom(endpoint, bytes);
     } else if (!entry.isSource && entry.client != 0) {
-        state_->enqueue(endpoint, std::move(bytes));
+        state_->enqueue(endpoint, entry.client, std::move(bytes));
     } else {
         throw std::invalid_argument("bytes come from outside sources or go to our virtual destinations");
     }
@@ -292,7 +363,38 @@ void SimulatedMIDISystem::clearSent() {
     state_->packets.clear();
 }
 
+// ---- input that overflows
+
+void SimulatedMIDISystem::setInputPool(MIDIRef reader, std::size_t events) {
+    if (events == 0) throw std::invalid_argument("an input pool holds at least one event");
+    std::lock_guard guard(state_->lock);
+    state_->requireReader(reader);
+    state_->inputs[reader].pool = events;
+}
+
+void SimulatedMIDISystem::setReading(MIDIRef reader, bool reading) {
+    std::lock_guard guard(state_->lock);
+    state_->requireReader(reader);
+    State::Input& input = state_->inputs[reader];
+    if (input.reading == reading) return;
+    input.reading = reading;
+    if (reading) {
+        --state_->notReading;
+    } else {
+        ++state_->notReading;
+    }
+    state_->changed.notify_all();
+}
+
 // ---- looking at the system
+
+std::optional<MIDIRef> SimulatedMIDISystem::findClient(const std::string& name) const {
+    std::lock_guard guard(state_->lock);
+    for (const auto& [ref, client] : state_->clients) {
+        if (client->name == name) return ref;
+    }
+    return std::nullopt;
+}
 
 std::optional<MIDIRef> SimulatedMIDISystem::findSource(const std::string& name) const {
     std::lock_guard guard(state_->lock);
@@ -363,7 +465,7 @@ void SimulatedMIDISystem::makeUnreachable(std::int32_t status) {
 
 void SimulatedMIDISystem::waitForDeliveries() const {
     std::unique_lock guard(state_->lock);
-    state_->changed.wait(guard, [&] { return state_->queue.empty() && !state_->delivering; });
+    state_->changed.wait(guard, [&] { return !state_->deliverable() && !state_->delivering; });
 }
 
 bool SimulatedMIDISystem::settle(std::chrono::milliseconds timeout) {
@@ -407,20 +509,27 @@ std::vector<MIDIBackend::Endpoint> SimulatedMIDISystem::destinations() {
     return result;
 }
 
-MIDIRef SimulatedMIDISystem::createClient(const std::string&, std::function<void()> onSetupChanged) {
+MIDIRef SimulatedMIDISystem::createClient(const std::string& name, std::function<void()> onSetupChanged,
+                                          std::function<void()> onInputLost) {
     std::lock_guard guard(state_->lock);
     state_->checkReachable();
     state_->checkFailure("MIDIClientCreate");
     MIDIRef ref = state_->newRef();
     auto client = std::make_shared<State::ClientEntry>();
+    client->name = name;
     client->onSetupChanged = std::move(onSetupChanged);
+    client->onInputLost = std::make_shared<std::function<void()>>(std::move(onInputLost));
     state_->clients[ref] = std::move(client);
     return ref;
 }
 
 void SimulatedMIDISystem::disposeClient(MIDIRef client) {
-    std::lock_guard guard(state_->lock);
-    state_->clients.erase(client);
+    {
+        std::lock_guard guard(state_->lock);
+        state_->clients.erase(client);
+        state_->forgetInput(client);
+    }
+    state_->waitForRunningDelivery();
 }
 
 MIDIRef SimulatedMIDISystem::createInputPort(MIDIRef client, const std::string&,
@@ -478,18 +587,23 @@ void SimulatedMIDISystem::disconnectDestination(MIDIRef outputPort, MIDIRef dest
         found->second.erase(outputPort);
 }
 
-void SimulatedMIDISystem::send(MIDIRef outputPort, MIDIRef destination, std::span<const std::uint8_t> bytes) {
-    if (bytes.empty()) return;
+MIDISendResult SimulatedMIDISystem::send(MIDIRef outputPort, MIDIRef destination,
+                                         std::span<const std::uint8_t> bytes) {
+    if (bytes.empty()) return MIDISendResult::sent;
     std::lock_guard guard(state_->lock);
     State::EndpointEntry* entry = state_->endpoint(destination);
     if (entry != nullptr && entry->takesOnlySubscribers) {
         auto writers = state_->writers.find(destination);
-        if (writers == state_->writers.end() || !writers->second.contains(outputPort)) return;  // refused
+        if (writers == state_->writers.end() || !writers->second.contains(outputPort))
+            return MIDISendResult::failed;  // refused
+    }
+    if (entry != nullptr && !entry->isSource && entry->receiver) {
+        const MIDIRef reader = entry->client != 0 ? entry->client : destination;
+        if (!state_->enqueue(destination, reader, Bytes(bytes.begin(), bytes.end())))
+            return MIDISendResult::receiverFull;
     }
     state_->packets.push_back({outputPort, destination, Bytes(bytes.begin(), bytes.end())});
-    if (entry != nullptr && !entry->isSource && entry->receiver) {
-        state_->enqueue(destination, Bytes(bytes.begin(), bytes.end()));
-    }
+    return entry != nullptr ? MIDISendResult::sent : MIDISendResult::failed;
 }
 
 MIDIRef SimulatedMIDISystem::createVirtualSource(MIDIRef client, const std::string& name,

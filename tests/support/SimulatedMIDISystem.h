@@ -4,10 +4,11 @@
 // offline and remove them, make them send bytes, and read what was sent to them. Set-up changes
 // reach clients on the main queue, coalesced, as the real system's do; every received byte run
 // is delivered on one delivery thread, in the order it was sent. Every packet sent through the
-// system is recorded. Thread-safe.
+// system is recorded. Input overflows as the kernel's sequencer lets it (below). Thread-safe.
 
 #include <chrono>
 #include <condition_variable>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -85,7 +86,24 @@ public:
     std::vector<Packet> sent() const;
     void clearSent();
 
+    // ---- Input that overflows, as a client's input pool in the kernel's sequencer. A reader (a
+    // client, for all its ports; or an outside destination with a receiver, a device) holds what
+    // is sent to it in its pool, one event per run, until it reads it. A run that finds the pool
+    // full is refused (a send reports receiverFull) and the reader has overflowed. At its next
+    // read everything it had queued is thrown away and a client's input-lost callback runs, on
+    // the delivery thread; runs sent after that arrive as usual.
+
+    static constexpr std::size_t defaultInputPool = 2000;  // what the ALSA backend asks for
+    // At least one event.
+    void setInputPool(MIDIRef reader, std::size_t events);
+    // A reader that does not read (a stopped or stalled program, a device that takes nothing)
+    // keeps what is queued for it until it reads again.
+    void setReading(MIDIRef reader, bool reading);
+
     // ---- Looking at the system.
+
+    // The first client made under this name.
+    std::optional<MIDIRef> findClient(const std::string& name) const;
 
     // The first source (destination) with this name, in the system's order.
     std::optional<MIDIRef> findSource(const std::string& name) const;
@@ -110,7 +128,8 @@ public:
 
     // ---- Waiting (main thread).
 
-    // Until every delivery queued so far has run. Any thread but the delivery thread.
+    // Until every delivery queued so far for a reader that reads has run. Any thread but the
+    // delivery thread.
     void waitForDeliveries() const;
     // Pumps the main queue until no delivery and no set-up notification is outstanding, and the
     // main-queue work they posted has run; false after `timeout`.
@@ -120,7 +139,8 @@ public:
 
     std::vector<Endpoint> sources() override;
     std::vector<Endpoint> destinations() override;
-    MIDIRef createClient(const std::string& name, std::function<void()> onSetupChanged) override;
+    MIDIRef createClient(const std::string& name, std::function<void()> onSetupChanged,
+                         std::function<void()> onInputLost) override;
     void disposeClient(MIDIRef client) override;
     MIDIRef createInputPort(MIDIRef client, const std::string& name, MIDIReceiveCallback onReceive) override;
     MIDIRef createOutputPort(MIDIRef client, const std::string& name) override;
@@ -129,7 +149,8 @@ public:
     void disconnectSource(MIDIRef inputPort, MIDIRef source) override;
     void connectDestination(MIDIRef outputPort, MIDIRef destination) override;
     void disconnectDestination(MIDIRef outputPort, MIDIRef destination) override;
-    void send(MIDIRef outputPort, MIDIRef destination, std::span<const std::uint8_t> bytes) override;
+    MIDISendResult send(MIDIRef outputPort, MIDIRef destination,
+                        std::span<const std::uint8_t> bytes) override;
     MIDIRef createVirtualSource(MIDIRef client, const std::string& name, std::int32_t uniqueID) override;
     MIDIRef createVirtualDestination(MIDIRef client, const std::string& name, std::int32_t uniqueID,
                                      MIDIReceiveCallback onReceive) override;

@@ -9,7 +9,9 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <thread>
+#include <utility>
 
 #include "core/PushInputDecoder.h"
 #include "core/PushSysEx.h"
@@ -77,6 +79,23 @@ public:
         return std::nullopt;
     }
 
+    // As a debugger or an overloaded machine stops it: nothing of it runs until resume().
+    // Returns once the kernel has stopped it.
+    bool stop() {
+        ::kill(pid_, SIGSTOP);
+        const std::string stat = "/proc/" + std::to_string(pid_) + "/stat";
+        for (const auto until = std::chrono::steady_clock::now() + 5s;
+             std::chrono::steady_clock::now() < until;) {
+            // The state follows the parenthesised command name.
+            const std::string text = readFile(stat);
+            const auto name = text.rfind(')');
+            if (name != std::string::npos && name + 2 < text.size() && text[name + 2] == 'T') return true;
+            std::this_thread::sleep_for(1ms);
+        }
+        return false;
+    }
+    void resume() { ::kill(pid_, SIGCONT); }
+
     void kill(int signal) {
         if (pid_ <= 0) return;
         ::kill(pid_, signal);
@@ -91,6 +110,22 @@ private:
 
 bool endsWith(const Bytes& bytes, const Bytes& tail) {
     return bytes.size() >= tail.size() && std::equal(tail.begin(), tail.end(), bytes.end() - tail.size());
+}
+
+// The LED values the Push shows after these bytes, by status byte and number: the note-ons and
+// controllers among them. Data bytes are below 0x80, system-exclusive ones too, so every status
+// byte found is one.
+using LEDTable = std::map<std::pair<std::uint8_t, std::uint8_t>, std::uint8_t>;
+
+LEDTable ledTable(const Bytes& bytes) {
+    LEDTable table;
+    for (std::size_t i = 0; i + 2 < bytes.size(); ++i) {
+        const std::uint8_t kind = bytes[i] & 0xF0;
+        if (kind != 0x90 && kind != 0xB0) continue;
+        table[{bytes[i], bytes[i + 1]}] = bytes[i + 2];
+        i += 2;
+    }
+    return table;
 }
 
 class RealBridgeProgram : public ::testing::Test {
@@ -164,6 +199,69 @@ TEST_F(RealBridgeProgram, ASecondStartLeavesThePushToTheFirstAndAKilledFirstBloc
     EXPECT_EQ(third->errors().find("already running"), std::string::npos) << third->errors();
     EXPECT_FALSE(third->waitForExit(0ms).has_value()) << "the new bridge stopped";
     third->kill(SIGTERM);
+}
+
+// The bridge was stopped with a pad held; the pad's release, and more than the bridge's input
+// holds, came meanwhile: the kernel threw all of it away.
+TEST_F(RealBridgeProgram, AHeldPadWhoseReleaseWasLostInAnInputOverrunStopsSounding) {
+    auto bridge = start("bridge");
+    ASSERT_TRUE(waitUntilSetUp()) << bridge->errors();
+    SequencerPeer notes("Cubase", "Tessaly Notes In");
+    for (const auto& port : portsNamed("Corvane Bridge", "Corvane Notes")) notes.connectFrom(port.address);
+    const std::uint8_t pad = PushInputDecoder::padNote(7, 7);
+    push->send(Bytes{0x90, pad, 100});
+    const Bytes played = notes.waitForReceived(3);
+    ASSERT_EQ(played.size(), 3u);
+    ASSERT_EQ(played[0] & 0xF0, 0x90);
+
+    ASSERT_TRUE(bridge->stop());
+    std::size_t refused = push->send(Bytes{0x80, pad, 0});
+    const std::uint8_t other = PushInputDecoder::padNote(0, 0);
+    for (int i = 0; i < 1050; ++i) {
+        refused += push->send(Bytes{0x90, other, 100});
+        refused += push->send(Bytes{0x80, other, 0});
+    }
+    EXPECT_GT(refused, 0u) << "the bridge's input never filled";
+    bridge->resume();
+
+    const Bytes heard = notes.waitForReceived(6);
+    ASSERT_EQ(heard.size(), 6u) << "the note still sounds";
+    EXPECT_EQ(Bytes(heard.begin() + 3, heard.end()),
+              (Bytes{static_cast<std::uint8_t>(0x80 | (played[0] & 0x0F)), played[1], 0}));
+}
+
+// The Push read nothing for a while, and the kernel threw away what it had queued for it.
+TEST_F(RealBridgeProgram, APushThatReadNothingForAWhileGetsItsLEDsBackOnceItReadsAgain) {
+    push = std::make_unique<SequencerPeer>("Ableton Push 3", push3PortName, 500);
+    auto bridge = start("bridge");
+    ASSERT_TRUE(waitUntilSetUp()) << bridge->errors();
+    LEDTable expected = ledTable(push->received());
+    // The last thing the Push is to show: a pad held down.
+    const std::uint8_t pad = PushInputDecoder::padNote(7, 7);
+    push->clearReceived();
+    push->send(Bytes{0x90, pad, 100});
+    const LEDTable pressed = ledTable(push->waitForReceived(3));
+    ASSERT_EQ(pressed.size(), 1u);
+    ASSERT_EQ(pressed.begin()->first.second, pad);
+    push->send(Bytes{0x80, pad, 0});
+    ASSERT_EQ(push->waitForReceived(6).size(), 6u);
+
+    push->setReading(false);
+    const std::uint8_t other = PushInputDecoder::padNote(0, 0);
+    for (int i = 0; i < 400; ++i) {
+        push->send(Bytes{0x90, other, 100});
+        push->send(Bytes{0x80, other, 0});
+    }
+    push->send(Bytes{0x90, pad, 100});
+    expected[pressed.begin()->first] = pressed.begin()->second;
+    std::this_thread::sleep_for(500ms);  // for the bridge to send it all
+    push->clearReceived();
+    push->setReading(true);
+
+    for (const auto until = std::chrono::steady_clock::now() + 5s;
+         std::chrono::steady_clock::now() < until && ledTable(push->received()) != expected;)
+        std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(ledTable(push->received()), expected);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <stdexcept>
 
 namespace corvane::vm {
@@ -55,14 +56,15 @@ std::vector<SequencerPortInfo> portsNamed(const std::string& clientName, const s
     return ports;
 }
 
-SequencerPeer::SequencerPeer(std::string clientName, std::string portName) : portName_(std::move(portName)) {
+SequencerPeer::SequencerPeer(std::string clientName, std::string portName, std::size_t inputPool)
+    : portName_(std::move(portName)) {
     check(snd_seq_open(&seq_, "default", SND_SEQ_OPEN_DUPLEX, 0), "snd_seq_open");
     snd_seq_set_client_name(seq_, clientName.c_str());
     client_ = snd_seq_client_id(seq_);
     check(snd_seq_nonblock(seq_, 1), "snd_seq_nonblock");
     // Room for long system-exclusive bursts: with the defaults the kernel drops what does not fit.
     check(snd_seq_set_input_buffer_size(seq_, 256 * 1024), "snd_seq_set_input_buffer_size");
-    check(snd_seq_set_client_pool_input(seq_, 2000), "snd_seq_set_client_pool_input");
+    check(snd_seq_set_client_pool_input(seq_, inputPool), "snd_seq_set_client_pool_input");
     check(snd_midi_event_new(65536, &decoder_), "snd_midi_event_new");
     snd_midi_event_no_status(decoder_, 1);
     if (pipe(wake_) != 0) throw std::runtime_error("pipe failed");
@@ -71,6 +73,11 @@ SequencerPeer::SequencerPeer(std::string clientName, std::string portName) : por
 }
 
 SequencerPeer::~SequencerPeer() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    readingChanged_.notify_all();
     [[maybe_unused]] auto written = write(wake_[1], "x", 1);
     thread_.join();
     close(wake_[0]);
@@ -104,9 +111,10 @@ void SequencerPeer::addPort() {
     port_ = port;
 }
 
-void SequencerPeer::send(std::span<const std::uint8_t> bytes, std::size_t chunk) {
+std::size_t SequencerPeer::send(std::span<const std::uint8_t> bytes, std::size_t chunk) {
     snd_midi_event_t* encoder = nullptr;
     check(snd_midi_event_new(chunk, &encoder), "snd_midi_event_new");
+    std::size_t refused = 0;
     std::lock_guard lock(mutex_);
     const auto* next = bytes.data();
     long left = static_cast<long>(bytes.size());
@@ -122,12 +130,23 @@ void SequencerPeer::send(std::span<const std::uint8_t> bytes, std::size_t chunk)
         snd_seq_ev_set_subs(&event);
         snd_seq_ev_set_direct(&event);
         const int result = snd_seq_event_output_direct(seq_, &event);
-        if (result < 0) {
+        if (result == -EAGAIN || result == -ENOMEM) {
+            ++refused;
+        } else if (result < 0) {
             snd_midi_event_free(encoder);
             check(result, "snd_seq_event_output_direct");
         }
     }
     snd_midi_event_free(encoder);
+    return refused;
+}
+
+void SequencerPeer::setReading(bool reading) {
+    {
+        std::lock_guard lock(mutex_);
+        reading_ = reading;
+    }
+    readingChanged_.notify_all();
 }
 
 void SequencerPeer::connectFrom(SequencerAddress from) {
@@ -164,9 +183,15 @@ void SequencerPeer::receiveLoop() {
     fds.back() = {wake_[0], POLLIN, 0};
     std::vector<unsigned char> bytes(65536);
     for (;;) {
+        {
+            std::unique_lock lock(mutex_);
+            readingChanged_.wait(lock, [&] { return reading_ || stopping_; });
+            if (stopping_) return;
+        }
         if (poll(fds.data(), fds.size(), -1) < 0) continue;
         if (fds.back().revents != 0) return;
         std::lock_guard lock(mutex_);
+        if (!reading_) continue;  // stopped while it waited
         // The handle does not block, so the lock is never held while waiting for events.
         for (;;) {
             snd_seq_event_t* event = nullptr;

@@ -1,13 +1,14 @@
 #pragma once
 // A second ALSA sequencer client in the test process that plays a Push 3: it owns a port named
 // "Ableton Push 3 Live Port" that others can read from, write to and subscribe to, sends given
-// bytes to its subscribers, records the bytes it receives, and can take its port away and bring
-// it back the way an unplugged and re-plugged device does.
+// bytes to its subscribers, records the bytes it receives, can take its port away and bring it
+// back the way an unplugged and re-plugged device does, and can stop reading for a while.
 
 #include <alsa/asoundlib.h>
 
 #include <chrono>
 #include <condition_variable>
+#include <cstddef>
 #include <cstdint>
 #include <mutex>
 #include <optional>
@@ -43,7 +44,9 @@ std::vector<SequencerPortInfo> portsNamed(const std::string& clientName, const s
 
 class SequencerPeer {
 public:
-    explicit SequencerPeer(std::string clientName = "Ableton Push 3", std::string portName = push3PortName);
+    // `inputPool`: the events the kernel holds for it until it reads them.
+    explicit SequencerPeer(std::string clientName = "Ableton Push 3", std::string portName = push3PortName,
+                           std::size_t inputPool = 2000);
     ~SequencerPeer();
     SequencerPeer(const SequencerPeer&) = delete;
     SequencerPeer& operator=(const SequencerPeer&) = delete;
@@ -58,8 +61,13 @@ public:
     void addPort();
 
     // Sends the bytes to every subscriber, encoded into events; system-exclusive runs longer than
-    // `chunk` bytes go out as several events, as a USB MIDI device's do.
-    void send(std::span<const std::uint8_t> bytes, std::size_t chunk = 256);
+    // `chunk` bytes go out as several events, as a USB MIDI device's do. Returns how many events
+    // a subscriber refused because its input was full.
+    std::size_t send(std::span<const std::uint8_t> bytes, std::size_t chunk = 256);
+
+    // While false it reads nothing: the kernel queues what comes until its input pool is full,
+    // refuses the rest, and throws the queue away at the next read.
+    void setReading(bool reading);
 
     // Subscriptions made by this client on its own port's behalf: `from` sends to this port,
     // this port sends to `to`.
@@ -84,6 +92,9 @@ private:
     int wake_[2] = {-1, -1};
     mutable std::mutex mutex_;
     mutable std::condition_variable arrived_;
+    std::condition_variable readingChanged_;
+    bool reading_ = true;
+    bool stopping_ = false;
     std::vector<std::uint8_t> received_;
     std::thread thread_;
 };
