@@ -280,15 +280,15 @@ void AlsaMIDIBackend::State::drain(Client& client) {
     for (;;) {
         if (result == -ENOSPC) {
             // The kernel has cleared everything queued for this client; what comes next is new.
-            Log::shared().warning(
-                [] { return std::string("MIDI input overrun: received events were lost"); });
+            Log::shared().summarisedWarning(
+                "MIDI input overrun", [] { return std::string("MIDI input overrun: received events were lost"); });
             if (client.onInputLost && !client.disposed) client.onInputLost();
             break;
         }
         if (result < 0) {
             if (result != -EAGAIN) {
-                Log::shared().warning(
-                    [&] { return std::string("MIDI receive failed: ") + snd_strerror(result); });
+                Log::shared().summarisedWarning(
+                    "MIDI receive failed", [&] { return std::string("MIDI receive failed: ") + snd_strerror(result); });
             }
             break;
         }
@@ -560,7 +560,7 @@ MIDISendResult AlsaMIDIBackend::State::sendEvents(MIDIRef from, std::optional<MI
     if (failure == -EAGAIN || failure == -ENOMEM) {
         // A receiving program's input pool was full: the sequencer drops the event, and the
         // receiver loses what it had queued too. Only a reader that falls far behind gets here.
-        Log::shared().warning([&] {
+        Log::shared().summarisedWarning("MIDI send dropped", [&] {
             return std::string("MIDI send dropped: the receiving program is not keeping up (") +
                    snd_strerror(failure) + ")";
         });
