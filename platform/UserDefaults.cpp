@@ -11,7 +11,7 @@
 #include <variant>
 
 #include "platform/AtomicFile.h"
-#include "platform/PrintableText.h"
+#include "platform/BoundedJSON.h"
 #include "platform/UserFile.h"
 
 namespace corvane {
@@ -85,19 +85,6 @@ std::variant<fs::path, std::error_code> keepAside(const fs::path& file) {
     }
 }
 
-// Past this, a file of brackets would cost gigabytes before the parser found it wrong.
-constexpr int maxNesting = 64;
-
-struct TooDeep {};
-
-json parseSettings(const std::string& text) {
-    return json::parse(text, [](int depth, json::parse_event_t event, json&) {
-        const bool opens = event == json::parse_event_t::object_start || event == json::parse_event_t::array_start;
-        if (opens && depth >= maxNesting) throw TooDeep{};
-        return true;
-    });
-}
-
 // The reason replacing the file failed, as the log says it.
 std::string describe(const FileReplaceFailure& failure) {
     using Step = FileReplaceFailure::Step;
@@ -141,18 +128,14 @@ void UserDefaults::load() {
         // Kept aside like a broken file: the next save would otherwise replace it, values and all.
         problem = unreadable->reason;
     } else {
-        try {
-            json parsed = parseSettings(std::get<std::string>(read));
-            if (parsed.is_object()) {
-                values_ = std::move(parsed);
-                return;
-            }
+        auto parsed = BoundedJSON::parse(std::get<std::string>(read), {maxNesting, maxValues});
+        if (auto* refused = std::get_if<std::string>(&parsed)) {
+            problem = std::move(*refused);
+        } else if (std::get<json>(parsed).is_object()) {
+            values_ = std::move(std::get<json>(parsed));
+            return;
+        } else {
             problem = "it holds no JSON object";
-        } catch (const json::exception& e) {
-            // The parser quotes what it read.
-            problem = printableText(e.what());
-        } catch (const TooDeep&) {
-            problem = "nested deeper than " + std::to_string(maxNesting) + " levels";
         }
     }
     const auto aside = keepAside(file_);
