@@ -13,6 +13,19 @@ namespace {
 
 using nlohmann::json;
 
+// Empties the value's arrays and objects from the innermost out. The library's own teardown
+// allocates a list of the children, which may fail just when memory ran out; this needs none,
+// and recursing is safe because the nesting is bounded.
+void takeApart(json& value) noexcept {
+    if (auto* array = value.get_ptr<json::array_t*>()) {
+        for (json& element : *array) takeApart(element);
+        array->clear();
+    } else if (auto* object = value.get_ptr<json::object_t*>()) {
+        for (auto& member : *object) takeApart(member.second);
+        object->clear();
+    }
+}
+
 // Builds the document as the parser's own builder would, a later duplicate key winning, within
 // the limits: it stops at the first value past one. Texts are moved out of the parser rather
 // than copied.
@@ -62,6 +75,14 @@ public:
     }
 
     const std::string& problem() const { return problem_; }
+
+    // Takes apart what was built so far, the document and the members of objects still open.
+    void dismantle() noexcept {
+        for (auto& members : members_) {
+            for (Member& member : members) takeApart(member.value);
+        }
+        takeApart(document_);
+    }
 
 private:
     struct Member {
@@ -116,7 +137,13 @@ private:
 std::variant<json, std::string> parse(std::string_view text, Limits limits) {
     json document;
     Builder builder(document, limits);
-    if (json::sax_parse(text.begin(), text.end(), &builder)) return document;
+    try {
+        if (json::sax_parse(text.begin(), text.end(), &builder)) return document;
+    } catch (...) {
+        builder.dismantle();
+        throw;
+    }
+    builder.dismantle();
     return builder.problem();
 }
 

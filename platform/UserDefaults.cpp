@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <new>
 #include <set>
 #include <system_error>
 #include <variant>
@@ -121,22 +122,27 @@ UserDefaults::~UserDefaults() {
 }
 
 void UserDefaults::load() {
-    auto read = UserFile::read(file_, maxFileMebibytes);
     std::string problem;
-    if (const auto* unreadable = std::get_if<UserFile::Unusable>(&read)) {
-        if (unreadable->missing()) return;
-        // Kept aside like a broken file: the next save would otherwise replace it, values and all.
-        problem = unreadable->reason;
-    } else {
-        auto parsed = BoundedJSON::parse(std::get<std::string>(read), {maxNesting, maxValues});
-        if (auto* refused = std::get_if<std::string>(&parsed)) {
-            problem = std::move(*refused);
-        } else if (std::get<json>(parsed).is_object()) {
-            values_ = std::move(std::get<json>(parsed));
-            return;
+    try {
+        auto read = UserFile::read(file_, maxFileMebibytes);
+        if (const auto* unreadable = std::get_if<UserFile::Unusable>(&read)) {
+            if (unreadable->missing()) return;
+            // Kept aside like a broken file: the next save would otherwise replace it, values and all.
+            problem = unreadable->reason;
         } else {
-            problem = "it holds no JSON object";
+            auto parsed = BoundedJSON::parse(std::get<std::string>(read), {maxNesting, maxValues});
+            if (auto* refused = std::get_if<std::string>(&parsed)) {
+                problem = std::move(*refused);
+            } else if (std::get<json>(parsed).is_object()) {
+                values_ = std::move(std::get<json>(parsed));
+                return;
+            } else {
+                problem = "it holds no JSON object";
+            }
         }
+    } catch (const std::bad_alloc&) {
+        // What a file holds must never end the program, nor every later start.
+        problem = "not enough memory to read it";
     }
     const auto aside = keepAside(file_);
     if (const auto* moved = std::get_if<std::error_code>(&aside)) {

@@ -4,8 +4,8 @@
 //
 // Reading the file happens once, at construction, in time and memory in proportion to its size.
 // A missing file means no values; a file that cannot be read or parsed (a folder, a FIFO or a
-// device in its place, more than 16 MiB, more than 500,000 values, or values nested deeper than
-// 64 levels) is moved aside under the first free name of
+// device in its place, more than 16 MiB, more than 500,000 values, values nested deeper than 64
+// levels, or too little memory left to read it) is moved aside under the first free name of
 // "defaults.json.corrupt", "defaults.json.corrupt.1", …, reported, and no values are used.
 // In the file, integers are read as 64-bit integers and numbers with a fraction or exponent as
 // doubles; a key holding any other JSON value (null, array, object) reads as absent but is kept

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -228,6 +229,40 @@ TEST_F(UserDefaultsTest, FilesAtTheBoundsLoadOrAreKeptAsideWithinMemory) {
     withinBounds(std::chrono::seconds(10), 250,
                  [&] { EXPECT_EQ(open()->value("pads.root"), SettingValue{std::int64_t{5}}); });
     EXPECT_EQ(problems.size(), 1u);
+}
+
+TEST_F(UserDefaultsTest, RunningOutOfMemoryWhileParsingKeepsTheFileAside) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer reserves terabytes of address space: no address-space limit holds";
+#else
+    // A long text costs several times its size to parse: the parser keeps two copies of it, in
+    // buffers that grow by doubling.
+    const std::size_t size = 12 * 1024 * 1024;
+    writeFile(R"({"pads.root": ")" + std::string(size, 'x') + "\"}");
+    // A fresh process, whose address space holds no memory that earlier tests freed, runs this
+    // test again up to the load, in a folder of its own.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            std::size_t pages = 0;
+            std::ifstream("/proc/self/statm") >> pages;
+            // Room for the reading thread's stack and the text itself, not for its parse.
+            const rlim_t room =
+                pages * static_cast<rlim_t>(::sysconf(_SC_PAGESIZE)) + size + 16 * 1024 * 1024;
+            rlimit limit{};
+            limit.rlim_cur = limit.rlim_max = room;
+            if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(3);
+            {
+                UserDefaults defaults(folder, {}, 1h);
+                if (defaults.value("pads.root").has_value()) _exit(4);
+            }
+            if (fs::file_size(folder / "defaults.json.corrupt") != size + 17) _exit(5);
+            fs::remove_all(root);
+            std::fflush(stderr);
+            _exit(0);
+        },
+        testing::ExitedWithCode(0), "not enough memory to read it\\); kept it as .*defaults.json.corrupt");
+#endif
 }
 
 TEST_F(UserDefaultsTest, AFileThatCannotBeReadIsKeptAsideRatherThanOverwritten) {
