@@ -13,6 +13,39 @@ namespace {
 
 using nlohmann::json;
 
+constexpr std::size_t maxQuotedCharacters = 80;
+
+// What the parser read, as a message quotes it: printable, and at most 80 characters then "…".
+// printableText() is about to bound its quotes by itself; this stands in until it does.
+std::string quotedToken(std::string_view token) {
+    // A character takes at most four bytes, so this prefix yields enough characters.
+    const std::size_t enough = 4 * maxQuotedCharacters;
+    std::string text = printableText(token.substr(0, enough));
+    std::size_t characters = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if ((static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) continue;
+        if (characters++ == maxQuotedCharacters) {
+            text.resize(i);
+            return text + "…";
+        }
+    }
+    return token.size() > enough ? text + "…" : text;
+}
+
+// The parser's message with its quote of the text, which can be as long as the text, bounded.
+std::string parserMessage(std::string_view what, std::string_view token) {
+    static constexpr std::string_view quote = "; last read: '";
+    const std::size_t at = what.find(quote);
+    if (at != std::string_view::npos) {
+        const std::size_t start = at + quote.size();
+        if (what.substr(start).starts_with(token)) {
+            return std::string(what.substr(0, start)) + quotedToken(token) +
+                   std::string(what.substr(start + token.size()));
+        }
+    }
+    return printableText(what);
+}
+
 // Empties the value's arrays and objects from the innermost out. The library's own teardown
 // allocates a list of the children, which may fail just when memory ran out; this needs none,
 // and recursing is safe because the nesting is bounded.
@@ -69,8 +102,8 @@ public:
         open_.pop_back();
         return true;
     }
-    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception& error) {
-        problem_ = printableText(error.what());
+    bool parse_error(std::size_t, const std::string& lastToken, const nlohmann::detail::exception& error) {
+        problem_ = parserMessage(error.what(), lastToken);
         return false;
     }
 

@@ -265,6 +265,15 @@ TEST_F(UserDefaultsTest, RunningOutOfMemoryWhileParsingKeepsTheFileAside) {
 #endif
 }
 
+TEST_F(UserDefaultsTest, TheParsersQuoteOfALongTokenIsCutShort) {
+    writeFile(R"({"pads.root": ")" + std::string(2'000'000, 'x'));
+    withinBounds(std::chrono::seconds(10), 64, [&] { open(); });
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_LT(problems[0].size(), 2'000u) << problems[0].substr(0, 2'000);
+    const std::string quoted = "last read: '\"" + std::string(79, 'x') + "…'); kept it as";
+    EXPECT_NE(problems[0].find(quoted), std::string::npos) << problems[0].substr(0, 2'000);
+}
+
 TEST_F(UserDefaultsTest, AFileThatCannotBeReadIsKeptAsideRatherThanOverwritten) {
     writeFile(R"({"pads.root": 3})");
     fs::permissions(root, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
