@@ -67,22 +67,29 @@ json jsonValue(const SettingValue& value) {
         value);
 }
 
+// Where the file went or, with an error, the name it could not be moved to.
+struct Aside {
+    fs::path name;
+    std::error_code error;
+};
+
 // The first free name of "<file>.corrupt", "<file>.corrupt.1", "<file>.corrupt.2", …: a copy kept
 // aside earlier may hold the user's real settings, so it is never replaced.
-std::variant<fs::path, std::error_code> keepAside(const fs::path& file) {
+Aside keepAside(const fs::path& file) {
     const std::string base = file.string() + ".corrupt";
     for (unsigned number = 0;; ++number) {
         const fs::path aside = number == 0 ? fs::path(base) : fs::path(base + "." + std::to_string(number));
-        if (::renameat2(AT_FDCWD, file.c_str(), AT_FDCWD, aside.c_str(), RENAME_NOREPLACE) == 0) return aside;
+        if (::renameat2(AT_FDCWD, file.c_str(), AT_FDCWD, aside.c_str(), RENAME_NOREPLACE) == 0) {
+            return {aside, {}};
+        }
         if (errno == EEXIST) continue;
-        if (errno != EINVAL && errno != ENOSYS) return std::error_code(errno, std::generic_category());
+        if (errno != EINVAL && errno != ENOSYS) return {aside, {errno, std::generic_category()}};
         // A file system that cannot refuse to replace: look first.
         std::error_code looked;
         if (fs::symlink_status(aside, looked).type() != fs::file_type::not_found) continue;
         std::error_code moved;
         fs::rename(file, aside, moved);
-        if (moved) return moved;
-        return aside;
+        return {aside, moved};
     }
 }
 
@@ -144,13 +151,13 @@ void UserDefaults::load() {
         // What a file holds must never end the program, nor every later start.
         problem = "not enough memory to read it";
     }
-    const auto aside = keepAside(file_);
-    if (const auto* moved = std::get_if<std::error_code>(&aside)) {
-        report("could not read " + file_.string() + " (" + problem + ") nor move it to " + file_.string() +
-               ".corrupt (" + moved->message() + "); using the defaults");
+    const Aside aside = keepAside(file_);
+    if (aside.error) {
+        report("could not read " + file_.string() + " (" + problem + ") nor move it to " +
+               aside.name.string() + " (" + aside.error.message() + "); using the defaults");
     } else {
         report("could not read " + file_.string() + " (" + problem + "); kept it as " +
-               std::get<fs::path>(aside).string() + " and using the defaults");
+               aside.name.string() + " and using the defaults");
     }
 }
 

@@ -274,6 +274,25 @@ TEST_F(UserDefaultsTest, TheParsersQuoteOfALongTokenIsCutShort) {
     EXPECT_NE(problems[0].find(quoted), std::string::npos) << problems[0].substr(0, 2'000);
 }
 
+TEST_F(UserDefaultsTest, AFileThatCannotBeMovedAsideIsReportedWithTheNameTried) {
+    // A path of 4,086 bytes leaves room for "defaults.json.corrupt", which is taken, but not for
+    // "defaults.json.corrupt.1": the kernel refuses names past 4,095 bytes.
+    const std::size_t length = 4086 - std::string("/defaults.json").size();
+    while (length - folder.string().size() > 250) folder /= std::string(199, 'd');
+    folder /= std::string(length - folder.string().size() - 1, 'd');
+    ASSERT_EQ(folder.string().size(), length);
+    fs::create_directories(folder);
+    std::ofstream(folder / "defaults.json.corrupt") << "kept earlier";
+    writeFile("{");
+    open();
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_NE(problems[0].find(") nor move it to " + (folder / "defaults.json.corrupt.1").string() + " ("),
+              std::string::npos)
+        << problems[0].substr(length);
+    EXPECT_EQ(readFile(folder / "defaults.json"), "{");
+    EXPECT_EQ(readFile(folder / "defaults.json.corrupt"), "kept earlier");
+}
+
 TEST_F(UserDefaultsTest, AFileThatCannotBeReadIsKeptAsideRatherThanOverwritten) {
     writeFile(R"({"pads.root": 3})");
     fs::permissions(root, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
