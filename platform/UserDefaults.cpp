@@ -6,12 +6,13 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <new>
 #include <set>
 #include <system_error>
 #include <variant>
 
 #include "platform/AtomicFile.h"
-#include "platform/PrintableText.h"
+#include "platform/BoundedJSON.h"
 #include "platform/UserFile.h"
 
 namespace corvane {
@@ -66,36 +67,30 @@ json jsonValue(const SettingValue& value) {
         value);
 }
 
+// Where the file went or, with an error, the name it could not be moved to.
+struct Aside {
+    fs::path name;
+    std::error_code error;
+};
+
 // The first free name of "<file>.corrupt", "<file>.corrupt.1", "<file>.corrupt.2", …: a copy kept
 // aside earlier may hold the user's real settings, so it is never replaced.
-std::variant<fs::path, std::error_code> keepAside(const fs::path& file) {
+Aside keepAside(const fs::path& file) {
     const std::string base = file.string() + ".corrupt";
     for (unsigned number = 0;; ++number) {
         const fs::path aside = number == 0 ? fs::path(base) : fs::path(base + "." + std::to_string(number));
-        if (::renameat2(AT_FDCWD, file.c_str(), AT_FDCWD, aside.c_str(), RENAME_NOREPLACE) == 0) return aside;
+        if (::renameat2(AT_FDCWD, file.c_str(), AT_FDCWD, aside.c_str(), RENAME_NOREPLACE) == 0) {
+            return {aside, {}};
+        }
         if (errno == EEXIST) continue;
-        if (errno != EINVAL && errno != ENOSYS) return std::error_code(errno, std::generic_category());
+        if (errno != EINVAL && errno != ENOSYS) return {aside, {errno, std::generic_category()}};
         // A file system that cannot refuse to replace: look first.
         std::error_code looked;
         if (fs::symlink_status(aside, looked).type() != fs::file_type::not_found) continue;
         std::error_code moved;
         fs::rename(file, aside, moved);
-        if (moved) return moved;
-        return aside;
+        return {aside, moved};
     }
-}
-
-// Past this, a file of brackets would cost gigabytes before the parser found it wrong.
-constexpr int maxNesting = 64;
-
-struct TooDeep {};
-
-json parseSettings(const std::string& text) {
-    return json::parse(text, [](int depth, json::parse_event_t event, json&) {
-        const bool opens = event == json::parse_event_t::object_start || event == json::parse_event_t::array_start;
-        if (opens && depth >= maxNesting) throw TooDeep{};
-        return true;
-    });
 }
 
 // The reason replacing the file failed, as the log says it.
@@ -134,34 +129,35 @@ UserDefaults::~UserDefaults() {
 }
 
 void UserDefaults::load() {
-    auto read = UserFile::read(file_, maxFileMebibytes);
     std::string problem;
-    if (const auto* unreadable = std::get_if<UserFile::Unusable>(&read)) {
-        if (unreadable->missing()) return;
-        // Kept aside like a broken file: the next save would otherwise replace it, values and all.
-        problem = unreadable->reason;
-    } else {
-        try {
-            json parsed = parseSettings(std::get<std::string>(read));
-            if (parsed.is_object()) {
-                values_ = std::move(parsed);
+    try {
+        auto read = UserFile::read(file_, maxFileMebibytes);
+        if (const auto* unreadable = std::get_if<UserFile::Unusable>(&read)) {
+            if (unreadable->missing()) return;
+            // Kept aside like a broken file: the next save would otherwise replace it, values and all.
+            problem = unreadable->reason;
+        } else {
+            auto parsed = BoundedJSON::parse(std::get<std::string>(read), {maxNesting, maxValues});
+            if (auto* refused = std::get_if<std::string>(&parsed)) {
+                problem = std::move(*refused);
+            } else if (std::get<json>(parsed).is_object()) {
+                values_ = std::move(std::get<json>(parsed));
                 return;
+            } else {
+                problem = "it holds no JSON object";
             }
-            problem = "it holds no JSON object";
-        } catch (const json::exception& e) {
-            // The parser quotes what it read.
-            problem = printableText(e.what(), std::string::npos);
-        } catch (const TooDeep&) {
-            problem = "nested deeper than " + std::to_string(maxNesting) + " levels";
         }
+    } catch (const std::bad_alloc&) {
+        // What a file holds must never end the program, nor every later start.
+        problem = "not enough memory to read it";
     }
-    const auto aside = keepAside(file_);
-    if (const auto* moved = std::get_if<std::error_code>(&aside)) {
-        report("could not read " + file_.string() + " (" + problem + ") nor move it to " + file_.string() +
-               ".corrupt (" + moved->message() + "); using the defaults");
+    const Aside aside = keepAside(file_);
+    if (aside.error) {
+        report("could not read " + file_.string() + " (" + problem + ") nor move it to " +
+               aside.name.string() + " (" + aside.error.message() + "); using the defaults");
     } else {
         report("could not read " + file_.string() + " (" + problem + "); kept it as " +
-               std::get<fs::path>(aside).string() + " and using the defaults");
+               aside.name.string() + " and using the defaults");
     }
 }
 

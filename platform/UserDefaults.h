@@ -2,9 +2,10 @@
 // The program's saved settings: typed values (bool, integer, double, text) in one JSON file,
 // "defaults.json", in a folder of their own (by default ~/.config/corvane/).
 //
-// Reading the file happens once, at construction. A missing file means no values; a file that
-// cannot be read or parsed (a folder, a FIFO or a device in its place, more than 64 MiB, or
-// values nested deeper than 64 levels) is moved aside under the first free name of
+// Reading the file happens once, at construction, in time and memory in proportion to its size.
+// A missing file means no values; a file that cannot be read or parsed (a folder, a FIFO or a
+// device in its place, more than 16 MiB, more than 500,000 values, values nested deeper than 64
+// levels, or too little memory left to read it) is moved aside under the first free name of
 // "defaults.json.corrupt", "defaults.json.corrupt.1", …, reported, and no values are used.
 // In the file, integers are read as 64-bit integers and numbers with a fraction or exponent as
 // doubles; a key holding any other JSON value (null, array, object) reads as absent but is kept
@@ -44,8 +45,11 @@ class UserDefaults : public SettingsStore {
 public:
     using ProblemHandler = std::function<void(const std::string& message)>;
     static constexpr std::chrono::milliseconds defaultWriteDelay{200};
-    // Far above any real settings file, far below what would strain the machine.
-    static constexpr std::size_t maxFileMebibytes = 64;
+    // Far above any real settings file (a few KB), far below what would strain the machine:
+    // loading a file within them takes at most about 130 MB, whatever its shape.
+    static constexpr std::size_t maxFileMebibytes = 16;
+    static constexpr std::size_t maxValues = 500'000;
+    static constexpr std::size_t maxNesting = 64;
 
     explicit UserDefaults(std::filesystem::path folder = XDGPaths::corvaneConfigDirectory(),
                           ProblemHandler onProblem = {},

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -182,13 +183,13 @@ TEST_F(UserDefaultsTest, WhatIsNoRegularFileIsKeptAsideAtOnceWithoutReadingIt) {
     EXPECT_EQ(problems.size(), 3u);
 }
 
-TEST_F(UserDefaultsTest, AFileOverSixtyFourMebibytesIsKeptAsideUnread) {
+TEST_F(UserDefaultsTest, AFileOverSixteenMebibytesIsKeptAsideUnread) {
     const fs::path file = folder / "defaults.json";
     writeFile("{}");
     fs::resize_file(file, UserDefaults::maxFileMebibytes * 1024 * 1024 + 1);
     withinBounds(std::chrono::seconds(10), 32, [&] { open(); });
     ASSERT_EQ(problems.size(), 1u);
-    EXPECT_NE(problems[0].find("(larger than 64 MiB); kept it as"), std::string::npos) << problems[0];
+    EXPECT_NE(problems[0].find("(larger than 16 MiB); kept it as"), std::string::npos) << problems[0];
     EXPECT_EQ(fs::file_size(folder / "defaults.json.corrupt"), UserDefaults::maxFileMebibytes * 1024 * 1024 + 1);
 }
 
@@ -204,6 +205,116 @@ TEST_F(UserDefaultsTest, BracketsNestedWithoutEndAreKeptAsideWithoutFillingMemor
     writeFile(R"({"pads.root": 5, "notes": )" + std::string(40, '[') + std::string(40, ']') + "}");
     EXPECT_EQ(open()->value("pads.root"), SettingValue{std::int64_t{5}});
     EXPECT_EQ(problems.size(), 1u);
+}
+
+TEST_F(UserDefaultsTest, AMebibyteOfEmptyObjectsLoadsWithinASecond) {
+    // Unoptimised or sanitised code is some ten times slower; time growing with the square of
+    // the objects would still take minutes.
+#if defined(__SANITIZE_ADDRESS__) || !defined(__OPTIMIZE__)
+    const std::chrono::seconds aSecond(10);
+#else
+    const std::chrono::seconds aSecond(1);
+#endif
+    std::string text = R"({"pads.root": 5, "a": [{})";
+    while (text.size() < 1024 * 1024) text += ",{}";
+    writeFile(text + "]}");
+    withinBounds(aSecond, 128,
+                 [&] { EXPECT_EQ(open()->value("pads.root"), SettingValue{std::int64_t{5}}); });
+    EXPECT_TRUE(problems.empty());
+}
+
+TEST_F(UserDefaultsTest, FilesAtTheBoundsLoadOrAreKeptAsideWithinMemory) {
+    // Chains of arrays nested as deep as allowed, in the array "a" of the outermost object: the
+    // most values a text of this size can hold.
+    const std::size_t perChain = UserDefaults::maxNesting - 2;
+    const std::string chain = std::string(perChain, '[') + std::string(perChain, ']');
+    const auto file = [&](std::size_t chains, std::size_t size) {
+        std::string text = R"({"pads.root": 5, "a": [)" + chain;
+        for (std::size_t i = 1; i < chains && text.size() + chain.size() + 3 <= size; ++i) {
+            text += "," + chain;
+        }
+        return text + "]}";
+    };
+    const std::size_t bound = UserDefaults::maxFileMebibytes * 1024 * 1024;
+    writeFile(file(bound, bound));
+    withinBounds(std::chrono::seconds(10), 250, [&] { open(); });
+    ASSERT_EQ(problems.size(), 1u);
+    const std::string tooMany =
+        "(more than " + std::to_string(UserDefaults::maxValues) + " values); kept it as";
+    EXPECT_NE(problems[0].find(tooMany), std::string::npos) << problems[0];
+
+    // As many values as are taken.
+    writeFile(file((UserDefaults::maxValues - 3) / perChain, bound));
+    withinBounds(std::chrono::seconds(10), 250,
+                 [&] { EXPECT_EQ(open()->value("pads.root"), SettingValue{std::int64_t{5}}); });
+
+    // One long text.
+    writeFile(R"({"pads.root": 5, "notes": ")" + std::string(10'000'000, 'x') + "\"}");
+    withinBounds(std::chrono::seconds(10), 250,
+                 [&] { EXPECT_EQ(open()->value("pads.root"), SettingValue{std::int64_t{5}}); });
+    EXPECT_EQ(problems.size(), 1u);
+}
+
+TEST_F(UserDefaultsTest, RunningOutOfMemoryWhileParsingKeepsTheFileAside) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer reserves terabytes of address space: no address-space limit holds";
+#else
+    // A long text costs several times its size to parse: the parser keeps two copies of it, in
+    // buffers that grow by doubling.
+    const std::size_t size = 12 * 1024 * 1024;
+    writeFile(R"({"pads.root": ")" + std::string(size, 'x') + "\"}");
+    // A fresh process, whose address space holds no memory that earlier tests freed, runs this
+    // test again up to the load, in a folder of its own.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            std::size_t pages = 0;
+            std::ifstream("/proc/self/statm") >> pages;
+            // Room for the reading thread's stack and the text itself, not for its parse.
+            const rlim_t room =
+                pages * static_cast<rlim_t>(::sysconf(_SC_PAGESIZE)) + size + 16 * 1024 * 1024;
+            rlimit limit{};
+            limit.rlim_cur = limit.rlim_max = room;
+            if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(3);
+            {
+                UserDefaults defaults(folder, {}, 1h);
+                if (defaults.value("pads.root").has_value()) _exit(4);
+            }
+            if (fs::file_size(folder / "defaults.json.corrupt") != size + 17) _exit(5);
+            fs::remove_all(root);
+            std::fflush(stderr);
+            _exit(0);
+        },
+        testing::ExitedWithCode(0), "not enough memory to read it\\); kept it as .*defaults.json.corrupt");
+#endif
+}
+
+TEST_F(UserDefaultsTest, TheParsersQuoteOfALongTokenIsCutShort) {
+    writeFile(R"({"pads.root": ")" + std::string(2'000'000, 'x'));
+    withinBounds(std::chrono::seconds(10), 64, [&] { open(); });
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_LT(problems[0].size(), 2'000u) << problems[0].substr(0, 2'000);
+    const std::string quoted = "last read: '\"" + std::string(79, 'x') + "…'); kept it as";
+    EXPECT_NE(problems[0].find(quoted), std::string::npos) << problems[0].substr(0, 2'000);
+}
+
+TEST_F(UserDefaultsTest, AFileThatCannotBeMovedAsideIsReportedWithTheNameTried) {
+    // A path of 4,086 bytes leaves room for "defaults.json.corrupt", which is taken, but not for
+    // "defaults.json.corrupt.1": the kernel refuses names past 4,095 bytes.
+    const std::size_t length = 4086 - std::string("/defaults.json").size();
+    while (length - folder.string().size() > 250) folder /= std::string(199, 'd');
+    folder /= std::string(length - folder.string().size() - 1, 'd');
+    ASSERT_EQ(folder.string().size(), length);
+    fs::create_directories(folder);
+    std::ofstream(folder / "defaults.json.corrupt") << "kept earlier";
+    writeFile("{");
+    open();
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_NE(problems[0].find(") nor move it to " + (folder / "defaults.json.corrupt.1").string() + " ("),
+              std::string::npos)
+        << problems[0].substr(length);
+    EXPECT_EQ(readFile(folder / "defaults.json"), "{");
+    EXPECT_EQ(readFile(folder / "defaults.json.corrupt"), "kept earlier");
 }
 
 TEST_F(UserDefaultsTest, AFileThatCannotBeReadIsKeptAsideRatherThanOverwritten) {
