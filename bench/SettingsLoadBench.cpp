@@ -1,7 +1,9 @@
 // Loading the settings file: time per megabyte of the shapes that cost the most per byte (many
 // tiny objects, arrays nested as deep as allowed, many keys) beside a plain file of a few long
-// texts. Loading stops at the first value past the bound on values, so at the size bound
-// the worst shapes cost only what comes before it.
+// texts, at 1 MB, at the size bound, and as large as the bound on values lets each shape load.
+// Loading stops at the first value past the bound on values, so at the size bound the worst
+// shapes cost only what comes before it; "values" shows how many a file holds, "refused" whether
+// it was kept aside.
 
 #include "platform/UserDefaults.h"
 #include "tests/support/TemporaryFolder.h"
@@ -21,50 +23,80 @@ namespace fs = std::filesystem;
 
 enum class Shape { flat, objects, nestedArrays, keys, keysInNoOrder };
 
-// A text of `size` bytes, give or take a few, of one shape.
-std::string settingsText(Shape shape, std::size_t size) {
+// A text of about `size` bytes of one shape, cut short where it would hold more than `maxValues`.
+struct SettingsText {
     std::string text;
+    std::size_t values = 0;
+};
+
+SettingsText settingsText(Shape shape, std::size_t size, std::size_t maxValues) {
+    SettingsText made;
+    std::string& text = made.text;
+    std::size_t& values = made.values;
     text.reserve(size + 64);
+    values = 1;  // the outer object
+    const auto room = [&](std::size_t bytes, std::size_t more) {
+        return text.size() + bytes < size && values + more <= maxValues;
+    };
     switch (shape) {
         case Shape::flat:
             text = "{";
             for (int i = 0; i < 4; ++i) {
                 text += std::string(i ? "," : "") + "\"k" + std::to_string(i) + "\":\"";
                 text += std::string(size / 4 - 16, 'x') + "\"";
+                ++values;
             }
-            return text + "}";
+            text += "}";
+            break;
         case Shape::objects:
             text = R"({"a":[{})";
-            while (text.size() + 5 < size) text += ",{}";
-            return text + "]}";
+            values += 2;
+            while (room(5, 1)) {
+                text += ",{}";
+                ++values;
+            }
+            text += "]}";
+            break;
         case Shape::nestedArrays: {
             const std::size_t levels = UserDefaults::maxNesting - 2;
             const std::string chain = std::string(levels, '[') + std::string(levels, ']');
             text = R"({"a":[)" + chain;
-            while (text.size() + chain.size() + 3 < size) text += "," + chain;
-            return text + "]}";
+            values += 1 + levels;
+            while (room(chain.size() + 3, levels)) {
+                text += "," + chain;
+                values += levels;
+            }
+            text += "]}";
+            break;
         }
         case Shape::keys:
             text = "{";
-            for (std::uint32_t i = 0; text.size() + 20 < size; ++i) {
+            for (std::uint32_t i = 0; room(20, 1); ++i) {
                 text += (i ? ",\"k" : "\"k") + std::to_string(i) + "\":0";
+                ++values;
             }
-            return text + "}";
+            text += "}";
+            break;
         case Shape::keysInNoOrder:
             // As a map finds them hardest to place.
             text = "{";
-            for (std::uint32_t i = 0; text.size() + 20 < size; ++i) {
+            for (std::uint32_t i = 0; room(20, 1); ++i) {
                 text += (i ? ",\"" : "\"") + std::to_string((i * 2654435761u) % 100'000'000u) + "\":0";
+                ++values;
             }
-            return text + "}";
+            text += "}";
+            break;
     }
-    return text;
+    return made;
 }
 
+// range(0): the size; range(1): 1 to keep within the bound on values, so that the file loads.
 void BM_LoadSettings(benchmark::State& state, Shape shape) {
     const fs::path folder = newTemporaryFolder("corvane-bench-settings");
     const fs::path file = folder / "defaults.json";
-    const std::string text = settingsText(shape, static_cast<std::size_t>(state.range(0)));
+    const SettingsText made = settingsText(shape, static_cast<std::size_t>(state.range(0)),
+                                           state.range(1) != 0 ? UserDefaults::maxValues : SIZE_MAX);
+    const std::string& text = made.text;
     bool refused = false;
     for (auto _ : state) {
         state.PauseTiming();
@@ -78,13 +110,15 @@ void BM_LoadSettings(benchmark::State& state, Shape shape) {
     }
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(text.size()));
     state.counters["refused"] = refused ? 1 : 0;
+    state.counters["values"] = static_cast<double>(made.values);
     fs::remove_all(folder);
 }
 
-// 1 MB, at which every shape here is still taken, and the bound, at which the many values of the
-// worst shapes are refused.
+// 1 MB, at which every shape here is still taken; the size bound, at which the many values of
+// the worst shapes are refused; and as large as each shape loads, up to the size bound.
 void sizes(benchmark::internal::Benchmark* bench) {
-    bench->Arg(1'000'000)->Arg(UserDefaults::maxFileMebibytes * 1024 * 1024)->Unit(benchmark::kMillisecond);
+    const auto bound = static_cast<std::int64_t>(UserDefaults::maxFileMebibytes * 1024 * 1024);
+    bench->Args({1'000'000, 0})->Args({bound, 0})->Args({bound, 1})->Unit(benchmark::kMillisecond);
 }
 
 BENCHMARK_CAPTURE(BM_LoadSettings, flat, Shape::flat)->Apply(sizes);
