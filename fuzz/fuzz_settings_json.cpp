@@ -1,0 +1,30 @@
+// Reads the input as a settings file: the bounded parse never crashes, refuses only what is too
+// deep, holds too many values or is no JSON, says why in a short line, and otherwise gives the
+// library's own document.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <variant>
+
+#include "fuzz/Check.h"
+#include "platform/BoundedJSON.h"
+
+using namespace corvane;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    const auto parsed = BoundedJSON::parse(text, {.maxDepth = 8, .maxValues = 64});
+    const nlohmann::json reference = nlohmann::json::parse(text, nullptr, false);
+    if (const auto* document = std::get_if<nlohmann::json>(&parsed)) {
+        check(!reference.is_discarded());
+        check(*document == reference);
+        return 0;
+    }
+    const std::string& why = std::get<std::string>(parsed);
+    check(!why.empty() && why.size() < 1000);
+    check(why.find('\x1b') == std::string::npos);
+    if (!reference.is_discarded()) check(why.starts_with("nested deeper than") || why.starts_with("more than"));
+    return 0;
+}
