@@ -22,7 +22,6 @@ constexpr std::size_t loggedBadBytes = 24;
 // The script's own lines are messages, not quotes: room for a whole one, but not for a flood.
 constexpr std::size_t scriptLineCharacters = 1000;
 
-// Values that change many times a second and would drown the log.
 // Each kind of refused frame is summarised on its own, so one kind cannot hide another.
 std::string_view badMessageKind(const ProtocolError& error) {
     if (error.is<ProtocolError::VersionMismatch>()) return "bad message from Cubase: version";
@@ -31,6 +30,7 @@ std::string_view badMessageKind(const ProtocolError& error) {
     return "bad message from Cubase: not ours";
 }
 
+// Values that change many times a second and would drown the log.
 bool tooFrequentToLog(const HostMessage& message) {
     if (const auto* text = message.as<HostMessage::SetString>()) return text->key == StateKeys::Transport::timeText;
     if (const auto* number = message.as<HostMessage::SetNumber>())
