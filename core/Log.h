@@ -8,6 +8,7 @@
 // history in the files readable.
 
 #include "platform/FileDescriptor.h"
+#include "platform/PIMutex.h"
 #include "platform/SerialQueue.h"
 
 #include <atomic>
@@ -140,7 +141,8 @@ private:
         std::int64_t held = 0;
         std::string firstHeld;
     };
-    std::mutex repeatLock_;
+    // Inherits priority: the real-time note-repeat thread warns of a refused send through here.
+    PIMutex repeatLock_;
     std::map<std::string, Repeat, std::less<>> repeats_;
 
     // Last, so it is destroyed first and its remaining work still finds everything above.

@@ -600,8 +600,8 @@ MIDIRef AlsaMIDIBackend::createVirtualDestination(MIDIRef client, const std::str
     return port;
 }
 
-void AlsaMIDIBackend::received(MIDIRef virtualSource, std::span<const std::uint8_t> bytes) {
-    state_->sendEvents(virtualSource, std::nullopt, bytes);
+MIDISendResult AlsaMIDIBackend::received(MIDIRef virtualSource, std::span<const std::uint8_t> bytes) {
+    return state_->sendEvents(virtualSource, std::nullopt, bytes);
 }
 
 void AlsaMIDIBackend::disposeEndpoint(MIDIRef endpoint) { state_->deletePort(endpoint); }

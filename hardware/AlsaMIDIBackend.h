@@ -47,7 +47,7 @@ public:
     MIDIRef createVirtualSource(MIDIRef client, const std::string& name, std::int32_t uniqueID) override;
     MIDIRef createVirtualDestination(MIDIRef client, const std::string& name, std::int32_t uniqueID,
                                      MIDIReceiveCallback onReceive) override;
-    void received(MIDIRef virtualSource, std::span<const std::uint8_t> bytes) override;
+    MIDISendResult received(MIDIRef virtualSource, std::span<const std::uint8_t> bytes) override;
     void disposeEndpoint(MIDIRef endpoint) override;
 
 private:

@@ -80,8 +80,9 @@ public:
     virtual MIDIRef createVirtualSource(MIDIRef client, const std::string& name, std::int32_t uniqueID) = 0;
     virtual MIDIRef createVirtualDestination(MIDIRef client, const std::string& name, std::int32_t uniqueID,
                                              MIDIReceiveCallback onReceive) = 0;
-    // One packet, now, to everyone reading the virtual source.
-    virtual void received(MIDIRef virtualSource, std::span<const std::uint8_t> bytes) = 0;
+    // One packet, now, to everyone reading the virtual source; receiverFull when a reader's full
+    // input refused it.
+    virtual MIDISendResult received(MIDIRef virtualSource, std::span<const std::uint8_t> bytes) = 0;
     virtual void disposeEndpoint(MIDIRef endpoint) = 0;
 };
 

@@ -30,9 +30,9 @@ VirtualMIDIPort::~VirtualMIDIPort() {
     if (destination_ != 0) backend.disposeEndpoint(destination_);
 }
 
-void VirtualMIDIPort::send(std::span<const std::uint8_t> bytes) {
-    if (bytes.empty()) return;
-    client_->backend().received(source_, bytes);
+MIDISendResult VirtualMIDIPort::send(std::span<const std::uint8_t> bytes) {
+    if (bytes.empty()) return MIDISendResult::sent;
+    return client_->backend().received(source_, bytes);
 }
 
 }  // namespace corvane

@@ -24,8 +24,8 @@ public:
     VirtualMIDIPort& operator=(const VirtualMIDIPort&) = delete;
 
     // One packet to every reader of the source; nothing for no bytes. Any thread.
-    void send(std::span<const std::uint8_t> bytes);
-    void send(const std::uint8_t* bytes, std::size_t count) { send(std::span(bytes, count)); }
+    MIDISendResult send(std::span<const std::uint8_t> bytes);
+    MIDISendResult send(const std::uint8_t* bytes, std::size_t count) { return send(std::span(bytes, count)); }
 
     const std::string& name() const { return name_; }
     MIDIRef source() const { return source_; }

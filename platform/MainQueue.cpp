@@ -1,5 +1,6 @@
 #include "platform/MainQueue.h"
 
+#include "platform/PIMutex.h"
 #include "platform/Precondition.h"
 #include "platform/TaskList.h"
 
@@ -24,7 +25,8 @@ namespace {
 // One GLib source drains the whole queue, so everything posted runs in one order whatever
 // thread posted it.
 struct State {
-    std::mutex mutex;
+    // Inherits priority: the real-time note-repeat thread posts here when a send was refused.
+    PIMutex mutex;
     detail::TaskList tasks;
     GMainContext* context = nullptr;
     GSource* source = nullptr;

@@ -118,14 +118,17 @@ struct SimulatedMIDISystem::State {
         return true;
     }
 
-    void deliverFrom(MIDIRef source, std::span<const std::uint8_t> bytes) {
+    // False when a reader's full pool refused the run.
+    bool deliverFrom(MIDIRef source, std::span<const std::uint8_t> bytes) {
         auto found = readers.find(source);
-        if (found == readers.end()) return;
+        if (found == readers.end()) return true;
+        bool taken = true;
         for (MIDIRef port : found->second) {
             auto entry = ports.find(port);
             if (entry == ports.end()) continue;
-            enqueue(port, entry->second.client, Bytes(bytes.begin(), bytes.end()));
+            taken = enqueue(port, entry->second.client, Bytes(bytes.begin(), bytes.end())) && taken;
         }
+        return taken;
     }
 
     // Under `lock`: a client, or an outside destination.
@@ -627,11 +630,11 @@ MIDIRef SimulatedMIDISystem::createVirtualDestination(MIDIRef client, const std:
     return ref;
 }
 
-void SimulatedMIDISystem::received(MIDIRef virtualSource, std::span<const std::uint8_t> bytes) {
-    if (bytes.empty()) return;
+MIDISendResult SimulatedMIDISystem::received(MIDIRef virtualSource, std::span<const std::uint8_t> bytes) {
+    if (bytes.empty()) return MIDISendResult::sent;
     std::lock_guard guard(state_->lock);
     state_->packets.push_back({virtualSource, 0, Bytes(bytes.begin(), bytes.end())});
-    state_->deliverFrom(virtualSource, bytes);
+    return state_->deliverFrom(virtualSource, bytes) ? MIDISendResult::sent : MIDISendResult::receiverFull;
 }
 
 void SimulatedMIDISystem::disposeEndpoint(MIDIRef endpoint) {
