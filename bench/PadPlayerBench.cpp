@@ -39,6 +39,7 @@ void BM_PadPressToNote(benchmark::State& state) {
         PadPlayer::Config(),
         [&](std::span<const std::uint8_t> bytes) {
             if ((bytes[0] & 0xF0) == 0x90 && bytes[2] > 0) sent = Clock::now();
+            return true;
         },
         [&](const MIDIMessage& message) {
             std::lock_guard guard(ledLock);
@@ -128,6 +129,7 @@ RepeatRun runNoteRepeat(std::chrono::seconds length, bool underLoad, bool realti
                 run.lateness.push_back(late);
             }
             if (underLoad) notes.send(bytes);
+            return true;
         },
         [](const MIDIMessage&) {}, PadPlayer::Clock{},
         [&](std::optional<double> time) {

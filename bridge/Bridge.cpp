@@ -77,7 +77,8 @@ Bridge::Bridge(BridgeOptions options, BridgeEnvironment environment)
 Bridge::~Bridge() {
     // Nothing may call in any more: the timers, the display monitor and the ports go first.
     watchdog_.cancel();
-    pushReplay_.cancel();
+    replay_.next.cancel();
+    notesResend_.cancel();
     displayMonitor_.reset();
     portsReady_.store(false, std::memory_order_release);
     push_.reset();
@@ -131,13 +132,13 @@ void Bridge::start() {
     pads_ = std::make_unique<PadPlayer>(
         config,
         [weak](std::span<const std::uint8_t> bytes) {
-            if (auto self = weak.lock(); self && self->notes_) self->notes_->send(bytes);
+            auto self = weak.lock();
+            if (!self || !self->notes_ || self->notes_->send(bytes) != MIDISendResult::receiverFull) return true;
+            self->notesRefused();
+            return false;
         },
         [weak](const MIDIMessage& message) {
-            if (auto self = weak.lock()) {
-                self->recordLED(message);
-                self->sendToPush(message.bytes());
-            }
+            if (auto self = weak.lock()) self->sendLED(message);
         },
         &PadPlayer::uptime,
         [weak](std::optional<double> time) {
@@ -204,10 +205,12 @@ void Bridge::pushConnectionChanged(bool connected) {
         pads_->refreshLEDs();
     }
     if (connected) {
-        const std::vector<MIDIMessage> replayed = replayLEDs();
-        for (const MIDIMessage& message : replayed) sendToPush(message.bytes());
-        if (!replayed.empty())
-            log_.info([&] { return "restored " + std::to_string(replayed.size()) + " LED states"; });
+        LEDShadow::Cursor cursor;
+        std::size_t replayed = 0;
+        // In batches, so that the pads' own LEDs are not held up behind the whole table.
+        while (!cursor.finished() && sendRecordedLEDs(cursor, 64, replayed)) {
+        }
+        if (replayed > 0) log_.info([&] { return "restored " + std::to_string(replayed) + " LED states"; });
         updateLEDs();
         restorePushPreferences();
     }
@@ -288,14 +291,12 @@ void Bridge::handleFromCubase(const MIDIMessage& message) {
     }
     // A channel message that comes while the ports are still being made has nowhere to go.
     if (!portsReady_.load(std::memory_order_acquire)) return;
-    const Bytes bytes = message.bytes();
-    recordLED(message);
-    sendToPush(bytes);
+    sendLED(message);
     {
         std::lock_guard guard(counterLock_);
         counters_.midiToPush += 1;
     }
-    log_.midi([&] { return "cubase → push: " + Hex::bytes(bytes); });
+    log_.midi([&] { return "cubase → push: " + Hex::bytes(message.bytes()); });
 }
 
 // The kernel threw away what was queued for us, from the Push and from the script alike: a pad's
@@ -309,7 +310,10 @@ void Bridge::inputLost() {
     // loss starts afresh rather than being ended by this.
     pads_->releaseAll();
     pads_->refreshLEDs();
-    onMain([](Bridge& self) { self.sendToScript(BridgeMessage::requestResync()); });
+    onMain([](Bridge& self) {
+        self.letGoOfHeldButtons();
+        self.sendToScript(BridgeMessage::requestResync());
+    });
 }
 
 void Bridge::shutdown() {
@@ -317,7 +321,8 @@ void Bridge::shutdown() {
     portsReady_.store(false, std::memory_order_release);
     stopped_ = true;
     watchdog_.cancel();
-    pushReplay_.cancel();
+    replay_.next.cancel();
+    notesResend_.cancel();
     log_.info([] { return "shutting down"; });
     repeatTimer_->cancel();
     pads_->releaseAll();
@@ -338,15 +343,27 @@ void Bridge::shutdown() {
     log_.flush();
 }
 
-void Bridge::sendToPush(std::span<const std::uint8_t> bytes) {
-    if (push_ && push_->send(bytes) == MIDISendResult::receiverFull) pushSendDropped();
+bool Bridge::sendToPush(std::span<const std::uint8_t> bytes) {
+    if (!push_ || push_->send(bytes) != MIDISendResult::receiverFull) return true;
+    pushSendDropped();
+    return false;
 }
 
 void Bridge::sendToScript(const BridgeMessage& message) { control_->send(BridgeCodec::encode(message)); }
 
-void Bridge::recordLED(const MIDIMessage& message) {
+void Bridge::sendLED(const MIDIMessage& message) {
     std::lock_guard guard(ledLock_);
     ledShadow_.record(message);
+    sendToPush(message.bytes());
+}
+
+bool Bridge::sendRecordedLEDs(LEDShadow::Cursor& cursor, std::size_t count, std::size_t& sent) {
+    std::lock_guard guard(ledLock_);
+    for (const MIDIMessage& message : ledShadow_.replayFrom(cursor, count)) {
+        if (!sendToPush(message.bytes())) return false;
+        ++sent;
+    }
+    return true;
 }
 
 std::vector<MIDIMessage> Bridge::replayLEDs() const {

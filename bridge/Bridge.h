@@ -8,8 +8,9 @@
 // item it hands out holds it weakly and does nothing once it is gone, and its last owner letting
 // go off the main thread hands the destruction to the main queue. Its destructor stops the
 // display monitor and the ports before the pad player and the scheduler, and touches no
-// hardware beyond releasing it (shutdown() is the orderly stop). Apart from the receive
-// callbacks of its ports, everything runs on the main queue.
+// hardware beyond releasing it (shutdown() is the orderly stop). Most of it runs on the main
+// queue; the receive callbacks of its ports run on the receive thread, and the pad player's
+// sends (notes, pad LEDs, and what follows a refused send) also on the note-repeat thread.
 //
 // Implementation split by concern: Bridge.cpp (start-up, ports, MIDI traffic, shutdown),
 // BridgeHost.cpp (host messages, the Cubase connection, watchdog, status), BridgeLEDs.cpp (button
@@ -60,6 +61,7 @@
 #include "hardware/VirtualMIDIPort.h"
 #include "platform/PIMutex.h"
 #include "platform/RepeatingTimer.h"
+#include "platform/WorkItem.h"
 
 namespace corvane {
 
@@ -130,9 +132,17 @@ private:
     void handleFromPush(const MIDIMessage& message);    // receive thread
     void handleFromCubase(const MIDIMessage& message);  // receive thread
     void inputLost();                                   // receive thread
-    void sendToPush(std::span<const std::uint8_t> bytes);
+    void letGoOfHeldButtons();
+    // False when the Push's full input refused the bytes. Any thread.
+    bool sendToPush(std::span<const std::uint8_t> bytes);
     void sendToScript(const BridgeMessage& message);
-    void recordLED(const MIDIMessage& message);
+    // Records an LED value and sends it, under the shadow's lock, so that every LED reaches the
+    // Push in the order its values were recorded. Any thread.
+    void sendLED(const MIDIMessage& message);
+    // Sends up to `count` recorded LEDs from `cursor` on, each read and sent under the shadow's
+    // lock (so never older than a value sent meanwhile); adds them to `sent`. Stops at a refusal
+    // and then returns false.
+    bool sendRecordedLEDs(LEDShadow::Cursor& cursor, std::size_t count, std::size_t& sent);
     std::vector<MIDIMessage> replayLEDs() const;
     bool pushConnected() const;
     // Work for later on the main queue, skipped once the bridge is gone.
@@ -152,7 +162,10 @@ private:
     void scheduleLEDUpdate();
     void updatePadColors();
     void pushSendDropped();  // any thread
-    void replayDroppedToPush();
+    void replayStep();
+    void scheduleReplayStep(double seconds);
+    void notesRefused();  // any thread
+    void resendRefusedNotes();
 
     // BridgeDisplay.cpp
     void setUpDisplay();
@@ -216,9 +229,11 @@ private:
     MIDIStreamParser fromPush_{maxSysexLength};
     MIDIStreamParser fromCubase_{maxSysexLength};
 
-    // Set by the first send the Push refused since the last replay; sends come from the receive
-    // threads, the note-repeat thread and the main queue.
+    // Set by the first send the Push refused since the replay last looked; sends come from the
+    // receive thread, the note-repeat thread and the main queue.
     std::atomic<bool> pushSendDropped_{false};
+    // Set by the first note the host refused since the resend last looked.
+    std::atomic<bool> notesRefused_{false};
 
     // Main queue.
     RemoteState state_;
@@ -241,8 +256,18 @@ private:
     std::optional<ShownPopup> popup_;
     LEDValues ledsSent_;
     bool ledUpdatePending_ = false;
-    // Replays everything the Push shows until one replay goes through whole.
-    RepeatingTimer pushReplay_;
+    // After the Push refused messages: everything it shows, sent again in batches it can take,
+    // from the top whenever it refuses again, until one whole pass goes through.
+    struct PushReplay {
+        bool running = false;
+        LEDShadow::Cursor cursor;
+        std::size_t sent = 0;   // in this pass
+        std::size_t batch = 0;  // LEDs at a time; smaller after a batch the Push could not take whole
+        WorkItem next;
+    };
+    PushReplay replay_;
+    // Sends again the endings of notes and controls the host refused, until none is left.
+    RepeatingTimer notesResend_;
     // Turns of the track encoders on the scale page, until they add up to a step.
     std::array<std::int64_t, 8> scaleEncoderAccumulator_{};
     std::optional<double> accentPressedAt_;

@@ -1,5 +1,6 @@
 // The Push's button LEDs and pad colours, kept in step with the host state and the local pages.
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <string>
@@ -18,10 +19,7 @@ void Bridge::updateLEDs() {
     updatePadColors();
     LEDValues plan = LEDPlan::plan(state_, local_, cubaseConnected_);
     // Recorded even while the Push is away: the replay on reconnect puts it right.
-    for (const MIDIMessage& message : LEDPlan::diff(ledsSent_, plan)) {
-        recordLED(message);
-        sendToPush(message.bytes());
-    }
+    for (const MIDIMessage& message : LEDPlan::diff(ledsSent_, plan)) sendLED(message);
     ledsSent_ = std::move(plan);
 }
 
@@ -34,39 +32,83 @@ void Bridge::scheduleLEDUpdate() {
     });
 }
 
+namespace {
+
+// What a Push that reads normally takes without its input filling, a batch at a time; after a
+// refusal it is left alone a while before the next pass.
+constexpr std::size_t firstReplayBatch = 64;
+constexpr double replayPace = 0.025;
+constexpr double replayPause = 0.25;
+
+}  // namespace
+
 void Bridge::pushSendDropped() {
-    if (pushSendDropped_.exchange(true)) return;  // the replay to come covers this one too
+    if (pushSendDropped_.exchange(true)) return;  // a running replay sees it, or one is on its way
     onMain([](Bridge& self) {
-        if (self.pushReplay_ && !self.pushReplay_.isCancelled()) return;
+        if (self.replay_.running) return;
+        self.replay_.running = true;
+        self.replay_.batch = firstReplayBatch;
+        self.scheduleReplayStep(replayPause);
+    });
+}
+
+void Bridge::scheduleReplayStep(double seconds) {
+    const auto delay = std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::duration<double>(seconds));
+    replay_.next = MainQueue::asyncAfter(delay, [weak = weak_from_this()] {
+        if (auto self = weak.lock(); self && !self->stopped_) self->replayStep();
+    });
+}
+
+// The Push lost messages, and what it had queued with them: everything it shows is sent again as
+// on a reconnect (not its settings, which it keeps), a batch at a time. A refusal on the way
+// means it lost its queue again, so the pass starts over.
+void Bridge::replayStep() {
+    if (!pushConnected()) {
+        // It gets everything when it comes back.
+        replay_ = {};
+        pushSendDropped_ = false;
+        return;
+    }
+    if (pushSendDropped_.exchange(false)) {
+        replay_.cursor = {};
+        replay_.sent = 0;
+    }
+    if (!replay_.cursor.finished()) {
+        const std::size_t before = replay_.sent;
+        const bool taken = sendRecordedLEDs(replay_.cursor, replay_.batch, replay_.sent);
+        // Refused part of the way through, the batch was more than the Push takes at a time; refused
+        // at once, it was still taking nothing, which says nothing of how much it takes.
+        if (!taken && replay_.sent > before) replay_.batch = std::max<std::size_t>(1, replay_.batch / 2);
+        scheduleReplayStep(taken ? replayPace : replayPause);
+        return;
+    }
+    paletteWritten_.reset();
+    updateLEDs();
+    if (pushSendDropped_) {
+        scheduleReplayStep(replayPause);
+        return;
+    }
+    const std::size_t restored = replay_.sent;
+    replay_ = {};
+    log_.info([&] { return "restored " + std::to_string(restored) + " LED states after dropped messages"; });
+}
+
+void Bridge::notesRefused() {
+    if (notesRefused_.exchange(true)) return;  // the resend running or on its way covers this one
+    onMain([](Bridge& self) {
+        if (self.notesResend_ && !self.notesResend_.isCancelled()) return;
         using namespace std::chrono_literals;
-        self.pushReplay_ = MainQueue::scheduleRepeating(250ms, [weak = self.weak_from_this()] {
-            if (auto alive = weak.lock(); alive && !alive->stopped_) alive->replayDroppedToPush();
+        self.notesResend_ = MainQueue::scheduleRepeating(250ms, [weak = self.weak_from_this()] {
+            if (auto alive = weak.lock(); alive && !alive->stopped_) alive->resendRefusedNotes();
         });
     });
 }
 
-// The Push lost messages, and what it had queued with them: everything it shows, sent again as on
-// a reconnect (not its settings, which it keeps), until once nothing is refused.
-void Bridge::replayDroppedToPush() {
-    if (!pushConnected()) {
-        // It gets everything when it comes back.
-        pushReplay_.cancel();
-        pushSendDropped_ = false;
-        return;
-    }
-    pushSendDropped_ = false;
-    const std::vector<MIDIMessage> replayed = replayLEDs();
-    for (const MIDIMessage& message : replayed) {
-        sendToPush(message.bytes());
-        // Still taking nothing: one refusal says so; the next tick tries again.
-        if (pushSendDropped_) return;
-    }
-    paletteWritten_.reset();
-    updateLEDs();
-    if (pushSendDropped_) return;
-    pushReplay_.cancel();
-    log_.info(
-        [&] { return "restored " + std::to_string(replayed.size()) + " LED states after dropped messages"; });
+// A note-off the host refused would leave the note sounding there, and a refused return to rest
+// a pedal held: they go again until the host takes them.
+void Bridge::resendRefusedNotes() {
+    notesRefused_ = false;
+    if (pads_->resendEndings()) notesResend_.cancel();
 }
 
 void Bridge::updatePadColors() {

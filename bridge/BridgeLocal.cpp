@@ -165,6 +165,23 @@ bool Bridge::buttonChanged(PushMIDIMap::Button button, bool pressed) {
     }
 }
 
+// After an input overrun no button can be known to be held: the ones the device tracks count as
+// let go now, as if their releases had come.
+void Bridge::letGoOfHeldButtons() {
+    using Button = PushMIDIMap::Button;
+    bool changed = false;
+    if (accentPressedAt_) changed = buttonChanged(Button::accent, false) || changed;
+    if (repeatPressedAt_) changed = buttonChanged(Button::repeatButton, false) || changed;
+    if (std::find(touched_.begin(), touched_.end(), true) != touched_.end()) {
+        touched_.fill(false);
+        changed = true;
+    }
+    if (!changed) return;
+    scheduler_->invalidate();
+    updateLEDs();
+    publishStatus();
+}
+
 void Bridge::stepOctave(int step) {
     local_.pads.octave =
         std::clamp(local_.pads.octave + step, PadSettingsLimits::minOctave, PadSettingsLimits::maxOctave);

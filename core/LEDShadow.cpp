@@ -49,6 +49,35 @@ std::vector<MIDIMessage> LEDShadow::replay() const {
     return messages;
 }
 
+std::vector<MIDIMessage> LEDShadow::replayFrom(Cursor& cursor, std::size_t count) const {
+    std::vector<MIDIMessage> messages;
+    if (cursor.finished_) return messages;
+    messages.reserve(count);
+    if (!cursor.animations_) {
+        auto it = cursor.led_ ? staticState_.upper_bound(*cursor.led_) : staticState_.begin();
+        for (; it != staticState_.end() && messages.size() < count; ++it) {
+            messages.push_back(message(it->first, 0, it->second));
+            cursor.led_ = it->first;
+        }
+        if (it != staticState_.end()) return messages;
+        cursor.animations_ = true;
+        cursor.led_.reset();
+    }
+    auto it = cursor.led_ ? animations_.lower_bound(*cursor.led_) : animations_.begin();
+    for (; it != animations_.end() && messages.size() < count; ++it) {
+        const auto& channels = it->second;
+        auto channel = cursor.led_ == it->first ? channels.upper_bound(cursor.channel_) : channels.begin();
+        for (; channel != channels.end() && messages.size() < count; ++channel) {
+            messages.push_back(message(it->first, channel->first, channel->second));
+            cursor.led_ = it->first;
+            cursor.channel_ = channel->first;
+        }
+        if (channel != channels.end()) return messages;
+    }
+    cursor.finished_ = it == animations_.end();
+    return messages;
+}
+
 std::size_t LEDShadow::count() const {
     std::size_t total = staticState_.size();
     for (const auto& [led, channels] : animations_) total += channels.size();

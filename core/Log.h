@@ -62,9 +62,11 @@ public:
         logAt(Level::error, message);
     }
     // A warning that can come once per event (a dropped send, a bad frame): of each `kind`, one
-    // line is written at once, and those that follow within a second are held back; a second
-    // after the written one, the first held back is written with how many more there were, as
-    // "… (and 212 more like this in the last second)". flush() writes what is held back at once.
+    // line is written at once, and those that follow within a second are held back. The first
+    // held back is written, with how many more there were, as "… (and 212 more like this in the
+    // last second)", at most a second after it was held back; flush() and the destructor write
+    // what is held back at once. Takes only locks that inherit priority, so a real-time thread may
+    // warn.
     template <class Message>
     void summarisedWarning(std::string_view kind, Message&& message) {
         if (static_cast<int>(Level::warning) < static_cast<int>(minimumLevel())) return;

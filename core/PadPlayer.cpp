@@ -43,7 +43,9 @@ std::optional<std::uint8_t> padNote(std::uint8_t incoming, const PadSettings& se
 PadPlayer::PadPlayer(Config config, SendNote sendNote, SendLED sendLED, Clock clock,
                      RepeatSchedule onRepeatSchedule)
     : config_(std::move(config)),
-      sendNote_(std::move(sendNote)),
+      host_([sendNote = std::move(sendNote)](std::span<const std::uint8_t> bytes) {
+          return sendNote ? sendNote(bytes) : true;
+      }),
       sendLED_(std::move(sendLED)),
       clock_(clock ? std::move(clock) : Clock(&PadPlayer::uptime)),
       onRepeatSchedule_(std::move(onRepeatSchedule)) {}
@@ -102,9 +104,9 @@ void PadPlayer::handle(const MIDIMessage& message) {
             pad.pressure =
                 pressure->pressure > 0 ? std::optional<std::uint8_t>(pressure->pressure) : std::nullopt;
         }
-        if (sendNote_) sendNote_(message.bytes());
-    } else if (sendNote_) {
-        sendNote_(message.bytes());
+        host_.send(message.bytes());
+    } else {
+        host_.send(message.bytes());
     }
 }
 
@@ -211,6 +213,12 @@ void PadPlayer::releaseAll() {
     voices_.clear();
     held_.clear();
     if (nextTick_) disarmRepeat();
+    host_.bringToRest();
+}
+
+bool PadPlayer::resendEndings() {
+    std::lock_guard guard(lock_);
+    return host_.resendEndings();
 }
 
 std::vector<PadPlayer::SoundingNote> PadPlayer::soundingNotes() const {
@@ -254,7 +262,7 @@ void PadPlayer::refreshLEDsLocked() {
 
 void PadPlayer::send(std::uint8_t status, std::uint8_t data1, std::uint8_t data2) {
     const std::array<std::uint8_t, 3> bytes{status, data1, data2};
-    if (sendNote_) sendNote_(bytes);
+    host_.send(bytes);
 }
 
 void PadPlayer::scheduleRepeat(std::optional<double> time) {

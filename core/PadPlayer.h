@@ -2,7 +2,9 @@
 // Plays the Push's pads as an instrument: maps each pad to a note with the current pad settings,
 // keeps every note-on paired with exactly one note-off, passes pad pressure on, applies accent,
 // plays note repeat in time with the host tempo and keeps the 64 pad LEDs showing the scale, the
-// root and the pressed pads.
+// root and the pressed pads. It knows what the host is left holding (notes, pedals, bend,
+// pressure), so that releaseAll() leaves nothing held, and it sends again the endings the host
+// refused.
 //
 // Fed from three threads at once (MIDI receive, the repeat timer, the main queue), it guards
 // all its state with one lock and calls its callbacks with that lock held: they must return
@@ -18,6 +20,7 @@
 #include <span>
 #include <vector>
 
+#include "core/HeldAtHost.h"
 #include "core/MIDIMessage.h"
 #include "core/PadColors.h"
 #include "core/PadSettings.h"
@@ -45,8 +48,9 @@ public:
         bool operator==(const SoundingNote&) const = default;
     };
 
-    // The bytes of one MIDI message for the notes port.
-    using SendNote = std::function<void(std::span<const std::uint8_t>)>;
+    // The bytes of one MIDI message for the notes port; false when the host's full input refused
+    // it (a later send may go through).
+    using SendNote = std::function<bool(std::span<const std::uint8_t>)>;
     using SendLED = std::function<void(const MIDIMessage&)>;
     // Seconds of monotonic uptime.
     using Clock = std::function<double()>;
@@ -75,8 +79,13 @@ public:
     // One note-repeat step; the repeat timer calls it.
     void tick();
 
-    // Ends every sounding note and forgets every held pad.
+    // Ends every sounding note, forgets every held pad, and brings every control passed on to the
+    // host (pedals, bend, pressure) back to rest.
     void releaseAll();
+
+    // Sends again the note-offs and returns to rest the host refused or may have lost, until it
+    // refuses one; true when none is left to send.
+    bool resendEndings();
 
     // In ascending (channel, note) order.
     std::vector<SoundingNote> soundingNotes() const;
@@ -111,7 +120,7 @@ private:
     std::array<std::optional<std::uint8_t>, 64> ledsSent_{};
     std::optional<double> nextTick_;
     bool nextTickPlays_ = false;
-    const SendNote sendNote_;
+    HeldAtHost host_;
     const SendLED sendLED_;
     const Clock clock_;
     const RepeatSchedule onRepeatSchedule_;

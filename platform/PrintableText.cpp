@@ -20,7 +20,12 @@ void appendEscaped(std::string& text, std::string_view bytes) {
     }
 }
 
-bool hidden(gunichar c) { return c <= 0x9F || g_unichar_type(c) == G_UNICODE_FORMAT; }
+// Line and paragraph separators too: a log reader or terminal may break the line at them.
+bool hidden(gunichar c) {
+    if (c <= 0x9F) return true;
+    const GUnicodeType type = g_unichar_type(c);
+    return type == G_UNICODE_FORMAT || type == G_UNICODE_LINE_SEPARATOR || type == G_UNICODE_PARAGRAPH_SEPARATOR;
+}
 
 }  // namespace
 

@@ -13,7 +13,8 @@ namespace corvane {
 inline constexpr std::size_t quotedCharacters = 80;
 
 // Control characters (0x00-0x1F, 0x7F and the C1 range U+0080-U+009F), invisible format
-// characters (Unicode category Cf, such as U+200B, U+202E and U+FEFF) and bytes that are not part
+// characters (Unicode category Cf, such as U+200B, U+202E and U+FEFF), the line and paragraph
+// separators U+2028 and U+2029, and bytes that are not part
 // of valid UTF-8 become "\x" and two lower-case hex digits per byte; everything else stays. Past
 // `maxCharacters` characters of that text (an escape counts as its four), the rest is left out
 // and "…" ends the quote.

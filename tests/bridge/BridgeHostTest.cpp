@@ -193,11 +193,11 @@ TEST_F(BridgeHostTest, ScriptLogLinesAreLoggedByLevel) {
     EXPECT_TRUE(logged("INFO [script] hi"));
 
     // Host text reaches no terminal raw: not in the script's lines, its version or a name.
-    script->log(1, std::string("\x1b[2Jcleared\0\a\xe2\x80\xae", 16));
+    script->log(1, std::string("\x1b[2Jcleared\0\a\xe2\x80\xae\xe2\x80\xa8\xe2\x80\xa9", 22));
     script->hello(std::string("1\a", 2));
     script->setString(StateKeys::selectedTrack(StateKeys::ChannelField::name), "\x1b]0;owned\a");
     settle();
-    EXPECT_TRUE(logged("INFO [script] \\x1b[2Jcleared\\x00\\x07\\xe2\\x80\\xae\n"));
+    EXPECT_TRUE(logged("INFO [script] \\x1b[2Jcleared\\x00\\x07\\xe2\\x80\\xae\\xe2\\x80\\xa8\\xe2\\x80\\xa9\n"));
     EXPECT_TRUE(logged("INFO Cubase script 1\\x07 said hello"));
     EXPECT_TRUE(logged(", \"\\x1b]0;owned\\x07\")"));
     const std::string all = logText();
@@ -210,6 +210,18 @@ TEST_F(BridgeHostTest, AFloodOfBadFramesCostsAFewLinesThatCountTheRest) {
     settle();
     EXPECT_EQ(occurrences("WARN bad message from Cubase (unknownCommand(102))"), 2u);
     EXPECT_EQ(occurrences("(and 998 more like this in the last second)"), 1u);
+}
+
+TEST_F(BridgeHostTest, EachKindOfBadFrameIsSummarisedOnItsOwn) {
+    start();
+    for (int i = 0; i < 500; ++i) {
+        script->sendBytes({0xF0, 0x7D, 0x50, 0x43, 0x01, 0x66, 0xF7});
+        script->sendBytes({0xF0, 0x7D, 0x50, 0x43, 0x02, 0x01, 0xF7});
+    }
+    settle();
+    EXPECT_EQ(occurrences("WARN bad message from Cubase (unknownCommand(102))"), 2u);
+    EXPECT_EQ(occurrences("WARN bad message from Cubase (versionMismatch(2))"), 2u);
+    EXPECT_EQ(occurrences("(and 498 more like this in the last second)"), 2u);
 }
 
 TEST_F(BridgeHostTest, StatusReachesTheMenuOnlyWhenItChanges) {

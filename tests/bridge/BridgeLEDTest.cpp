@@ -4,6 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <map>
+#include <thread>
+#include <tuple>
 
 #include "core/LEDPlan.h"
 #include "core/PadPalette.h"
@@ -248,6 +252,80 @@ TEST_F(BridgeLEDTest, APushThatTookNoMessagesForAWhileShowsTheWholeTableAgainOnc
     EXPECT_EQ(lit, push->litLEDs());
     EXPECT_EQ(push->shownPaletteEntry(94), last[0]);
     EXPECT_EQ(push->shownPaletteEntry(95), last[1]);
+}
+
+// The host lit every note and controller on every channel, and the Push takes 200 messages at a
+// time. It read nothing for a while, read again, stalled again in the middle of the replay that
+// followed, and read again: it ends up showing all of it, and the replay ends.
+TEST_F(BridgeLEDTest, AReplayAfterDroppedMessagesGoesInBatchesThePushTakesAndStartsOverAfterAnotherStall) {
+    start();
+    connectCubase();
+    for (std::uint8_t channel = 0; channel < 16; ++channel) {
+        for (std::uint8_t number = 0; number < 128; ++number) {
+            const auto value = static_cast<std::uint8_t>(1 + (channel + number) % 120);
+            script->send(MIDIMessage::noteOn(channel, number, value));
+            script->send(MIDIMessage::controlChange(channel, number, value));
+        }
+        settle();  // within what the bridge's input holds
+    }
+    using Address = std::tuple<bool, std::uint8_t, std::uint8_t>;
+    const auto table = [&] {
+        std::map<Address, std::uint8_t> shown;
+        for (const auto& led : push->litLEDs()) shown[{led.isNote, led.number, led.channel}] = led.value;
+        return shown;
+    };
+    auto expected = table();
+    ASSERT_GT(expected.size(), 4000u);
+
+    const MIDIRef live = push->device().destination;
+    system->setInputPool(live, 200);
+    system->setReading(live, false);
+    for (std::uint8_t channel = 1; channel <= 3; ++channel) {
+        for (std::uint8_t number = 0; number < 100; ++number) {
+            script->send(MIDIMessage::noteOn(channel, number, 5));
+            expected[{true, number, channel}] = 5;
+        }
+        settle();
+    }
+    pump(600ms);
+    system->setReading(live, true);
+    const std::size_t resumedAt = push->receivedCount();
+    ASSERT_TRUE(push->waitUntil([&] { return push->receivedCount() > resumedAt + 500; }));
+    system->setReading(live, false);
+    pump(300ms);
+    system->setReading(live, true);
+
+    EXPECT_TRUE(pumpUntil([&] { return logged("LED states after dropped messages"); }, 15s));
+    EXPECT_EQ(table(), expected);
+}
+
+// The host changes an LED while a reconnect's replay is on its way to the Push: the replay must
+// not send the value it read before the change after the change itself.
+TEST_F(BridgeLEDTest, AHostValueThatComesDuringAReplayIsNotUndoneByIt) {
+    start();
+    connectCubase();
+    script->send(MIDIMessage::noteOn(3, 120, 10));  // an animation, last in the replay
+    settle();
+    push->unplug();
+    settle();
+
+    const Bytes newer{0x93, 120, 20};
+    std::atomic<bool> armed{true};
+    system->setSendHook([&](MIDIRef destination, std::span<const std::uint8_t>) {
+        if (destination != push->device().destination || !armed.exchange(false)) return;
+        // The bridge's receive thread passes the change on now, unless the replay holds it back.
+        script->send(MIDIMessage::noteOn(3, 120, 20));
+        for (const auto until = std::chrono::steady_clock::now() + 300ms; std::chrono::steady_clock::now() < until;) {
+            const auto runs = system->sentTo(destination);
+            if (std::find(runs.begin(), runs.end(), newer) != runs.end()) break;
+            std::this_thread::sleep_for(1ms);
+        }
+    });
+    push->plug();
+    settle();
+    system->setSendHook({});
+    ASSERT_FALSE(armed);
+    EXPECT_EQ(push->ledNote(120, 3), 20);
 }
 
 }  // namespace

@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 
 #include "core/PadEngine.h"
 #include "core/PadStore.h"
+#include "core/PushInputDecoder.h"
 #include "core/StateKeys.h"
 #include "tests/bridge/BridgeHarness.h"
 
@@ -40,6 +42,22 @@ protected:
     }
 
     std::optional<std::int64_t> stored(const char* key) { return Settings::integer(settings->value(key)); }
+
+    // The bridge reads nothing while `meanwhile` happens and more than its input holds follows:
+    // the kernel throws all of it away.
+    void overrunBridgeInput(const std::function<void()>& meanwhile) {
+        const MIDIRef bridgeClient = system->findClient(std::string(Bridge::clientName)).value();
+        system->setInputPool(bridgeClient, 16);
+        system->setReading(bridgeClient, false);
+        meanwhile();
+        for (int i = 0; i < 10; ++i) {
+            push->pressPad(0, 0);
+            push->releasePad(0, 0);
+        }
+        system->setReading(bridgeClient, true);
+        settle();
+        system->setInputPool(bridgeClient, SimulatedMIDISystem::defaultInputPool);
+    }
 
     std::optional<Popup> popup() { return bridge->visiblePopup(); }
 };
@@ -252,16 +270,7 @@ TEST_F(BridgePadsTest, AnInputOverrunEndsTheHeldPadsNoteAndAsksTheScriptForItsSt
     ASSERT_NE(push->ledPad(7, 7), unpressed);
     const auto resyncsBefore = resyncRequests();
 
-    const MIDIRef bridgeClient = system->findClient(std::string(Bridge::clientName)).value();
-    system->setInputPool(bridgeClient, 16);
-    system->setReading(bridgeClient, false);
-    push->releasePad(7, 7);
-    for (int i = 0; i < 10; ++i) {
-        push->pressPad(0, 0);
-        push->releasePad(0, 0);
-    }
-    system->setReading(bridgeClient, true);
-    settle();
+    overrunBridgeInput([&] { push->releasePad(7, 7); });
 
     EXPECT_TRUE(script->heldNotes().empty());
     EXPECT_EQ(push->ledPad(7, 7), unpressed);
@@ -271,6 +280,109 @@ TEST_F(BridgePadsTest, AnInputOverrunEndsTheHeldPadsNoteAndAsksTheScriptForItsSt
     push->pressPad(7, 7, 80);
     ASSERT_TRUE(script->waitForNotes(1));
     EXPECT_EQ(script->notes()[0], MIDIMessage::noteOn(0, *PadEngine::note(7, 7, bridge->local().pads), 80));
+}
+
+// A pedal, a bend and pressure whose releases were lost with the pad's go back to rest too.
+TEST_F(BridgePadsTest, AnInputOverrunBringsThePedalTheBendAndThePressureBackToRest) {
+    start();
+    connectCubase();
+    push->pedal(true);
+    push->touchStrip(16383);
+    push->pressPad(3, 3, 100);
+    push->channelPressure(96);
+    push->padPressure(3, 3, 90);
+    ASSERT_TRUE(script->waitForNotes(5));
+
+    overrunBridgeInput([&] {
+        push->padPressure(3, 3, 0);
+        push->channelPressure(0);
+        push->releasePad(3, 3);
+        push->touchStrip(8192);
+        push->pedal(false);
+    });
+
+    // Each control as the host last heard it, by status and number.
+    std::map<std::pair<std::uint8_t, std::uint8_t>, int> last;
+    for (const MIDIMessage& message : script->notes()) {
+        const Bytes bytes = message.bytes();
+        const std::uint8_t kind = bytes[0] & 0xF0;
+        if (kind == 0xE0) {
+            last[{bytes[0], 0}] = bytes[1] | bytes[2] << 7;
+        } else if (kind == 0xD0) {
+            last[{bytes[0], 0}] = bytes[1];
+        } else if (kind == 0xA0 || kind == 0xB0) {
+            last[{bytes[0], bytes[1]}] = bytes[2];
+        }
+    }
+    const std::uint8_t note = *PadEngine::note(3, 3, bridge->local().pads);
+    EXPECT_EQ(last, (std::map<std::pair<std::uint8_t, std::uint8_t>, int>{
+                        {{0xA0, note}, 0}, {{0xB0, 64}, 0}, {{0xD0, 0}, 0}, {{0xE0, 0}, 8192}}));
+    EXPECT_TRUE(script->heldNotes().empty());
+}
+
+TEST_F(BridgePadsTest, AnInputOverrunLetsGoOfAHeldAccentAndRepeat) {
+    start();
+    connectCubase();
+    const std::uint8_t accentOff = push->ledButton(Button::accent);
+    const std::uint8_t repeatOff = push->ledButton(Button::repeatButton);
+    push->pressButton(Button::accent);
+    push->pressButton(Button::repeatButton);
+    settle();
+    ASSERT_TRUE(bridge->local().accent && bridge->local().repeatOn);
+    ASSERT_NE(push->ledButton(Button::accent), accentOff);
+    pump(500ms);  // held, not tapped
+
+    overrunBridgeInput([&] {
+        push->releaseButton(Button::accent);
+        push->releaseButton(Button::repeatButton);
+    });
+
+    EXPECT_FALSE(bridge->local().accent);
+    EXPECT_FALSE(bridge->local().repeatOn);
+    EXPECT_EQ(push->ledButton(Button::accent), accentOff);
+    EXPECT_EQ(push->ledButton(Button::repeatButton), repeatOff);
+    script->clearReceived();
+    EXPECT_EQ(playedNote(1, 1).as<MIDIMessage::NoteOn>()->velocity, 90);
+    pump(300ms);
+    EXPECT_EQ(script->notes().size(), 2u) << "the pad repeated";
+}
+
+// Half a message read before the loss must not join with what comes after it.
+TEST_F(BridgePadsTest, AMessageCutByAnInputOverrunIsNotCompletedByWhatFollows) {
+    start();
+    connectCubase();
+    push->send(Bytes{0x90, PushInputDecoder::padNote(2, 2)});
+    settle();
+    overrunBridgeInput([] {});
+    push->send(Bytes{100});
+    settle();
+    EXPECT_TRUE(script->notes().empty()) << script->notes().size() << " notes";
+}
+
+// The host read nothing for a while and the kernel threw away what it had queued: a note-off it
+// took before its input filled and one it refused after reach it once it reads again.
+TEST_F(BridgePadsTest, NoteOffsAStalledHostLostOrRefusedReachItOnceItReadsAgain) {
+    start();
+    connectCubase();
+    push->pressPad(2, 2);
+    push->pressPad(5, 5);
+    ASSERT_TRUE(script->waitForNotes(2));
+    const MIDIRef host = system->findClient("Cubase").value();
+    system->setInputPool(host, 16);
+    system->setReading(host, false);
+    push->releasePad(2, 2);  // taken, then lost with the queue
+    for (int i = 0; i < 20; ++i) {
+        push->pressPad(0, 0);
+        push->releasePad(0, 0);
+    }
+    push->releasePad(5, 5);  // refused
+    settle();
+    pump(300ms);
+    system->setReading(host, true);
+
+    EXPECT_TRUE(script->waitUntil([&] { return script->heldNotes().empty(); }))
+        << script->heldNotes().size() << " notes still sound";
+    system->setInputPool(host, SimulatedMIDISystem::defaultInputPool);
 }
 
 TEST_F(BridgePadsTest, MasterAndTempoPopupsShowTheCurrentValues) {

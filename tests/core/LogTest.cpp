@@ -367,6 +367,17 @@ TEST_F(LogTest, AFloodOfOneKindOfWarningCostsALineASecondAndCountsTheRest) {
     EXPECT_EQ(lines(file()).size(), 5u);
 }
 
+TEST_F(LogTest, WarningsHeldBackAreWrittenWhenTheLogGoesAway) {
+    {
+        auto log = makeLog();
+        log->summarisedWarning("dropped", [] { return "first"; });
+        log->summarisedWarning("dropped", [] { return "held"; });
+        log->summarisedWarning("dropped", [] { return "counted"; });
+    }
+    EXPECT_THAT(lines(file()), ::testing::ElementsAre(::testing::EndsWith(" WARN first"),
+                                                      ::testing::EndsWith(" WARN held (and 1 more like this in the last second)")));
+}
+
 TEST_F(LogTest, ManyThreadsLoseNoLineAndInterleaveNone) {
     constexpr int threads = 8;
     constexpr int perThread = 400;

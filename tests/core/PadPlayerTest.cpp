@@ -18,7 +18,11 @@ class PadPlayerTest : public ::testing::Test {
 protected:
     void make(PadPlayer::Config config = {}) {
         player = std::make_unique<PadPlayer>(
-            config, [this](std::span<const std::uint8_t> b) { notes.emplace_back(b.begin(), b.end()); },
+            config,
+            [this](std::span<const std::uint8_t> b) {
+                notes.emplace_back(b.begin(), b.end());
+                return true;
+            },
             [this](const MIDIMessage& m) { leds.push_back(m); }, [this] { return now; },
             [this](std::optional<double> time) { schedule = time; });
     }

@@ -81,7 +81,12 @@ struct Instrument {
         config.repeatRate = RepeatRate::thirtySecondTriplet;
         config.tempo = 300;  // a step of about 8.3 ms
         player = std::make_unique<PadPlayer>(
-            config, [this](std::span<const std::uint8_t> b) { hear(b); }, [](const MIDIMessage&) {},
+            config,
+            [this](std::span<const std::uint8_t> b) {
+                hear(b);
+                return true;
+            },
+            [](const MIDIMessage&) {},
             PadPlayer::Clock{}, [this](std::optional<double> time) { timer.schedule(time); });
     }
     void hear(std::span<const std::uint8_t> b) {

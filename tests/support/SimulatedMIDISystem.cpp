@@ -64,6 +64,7 @@ struct SimulatedMIDISystem::State {
     std::map<std::string, std::int32_t> failures;
     std::optional<std::int32_t> unreachable;  // the status every client create and listing fails with
     std::vector<Packet> packets;
+    std::shared_ptr<SendHook> sendHook;
     std::vector<ConnectionCall> calls;
     MIDIRef lastRef = 0x100;
     std::int32_t lastUniqueID = 0x1000;
@@ -332,6 +333,11 @@ void SimulatedMIDISystem::setReceiver(MIDIRef destination, MIDIReceiveCallback r
     entry.receiver = std::make_shared<MIDIReceiveCallback>(std::move(receiver));
 }
 
+void SimulatedMIDISystem::setSendHook(SendHook hook) {
+    std::lock_guard guard(state_->lock);
+    state_->sendHook = hook ? std::make_shared<SendHook>(std::move(hook)) : nullptr;
+}
+
 // ---- traffic
 
 void SimulatedMIDISystem::inject(MIDIRef endpoint, Bytes bytes) {
@@ -593,20 +599,26 @@ void SimulatedMIDISystem::disconnectDestination(MIDIRef outputPort, MIDIRef dest
 MIDISendResult SimulatedMIDISystem::send(MIDIRef outputPort, MIDIRef destination,
                                          std::span<const std::uint8_t> bytes) {
     if (bytes.empty()) return MIDISendResult::sent;
-    std::lock_guard guard(state_->lock);
-    State::EndpointEntry* entry = state_->endpoint(destination);
-    if (entry != nullptr && entry->takesOnlySubscribers) {
-        auto writers = state_->writers.find(destination);
-        if (writers == state_->writers.end() || !writers->second.contains(outputPort))
-            return MIDISendResult::failed;  // refused
+    std::shared_ptr<SendHook> hook;
+    {
+        std::lock_guard guard(state_->lock);
+        State::EndpointEntry* entry = state_->endpoint(destination);
+        if (entry != nullptr && entry->takesOnlySubscribers) {
+            auto writers = state_->writers.find(destination);
+            if (writers == state_->writers.end() || !writers->second.contains(outputPort))
+                return MIDISendResult::failed;  // refused
+        }
+        if (entry != nullptr && !entry->isSource && entry->receiver) {
+            const MIDIRef reader = entry->client != 0 ? entry->client : destination;
+            if (!state_->enqueue(destination, reader, Bytes(bytes.begin(), bytes.end())))
+                return MIDISendResult::receiverFull;
+        }
+        state_->packets.push_back({outputPort, destination, Bytes(bytes.begin(), bytes.end())});
+        if (entry == nullptr) return MIDISendResult::failed;
+        hook = state_->sendHook;
     }
-    if (entry != nullptr && !entry->isSource && entry->receiver) {
-        const MIDIRef reader = entry->client != 0 ? entry->client : destination;
-        if (!state_->enqueue(destination, reader, Bytes(bytes.begin(), bytes.end())))
-            return MIDISendResult::receiverFull;
-    }
-    state_->packets.push_back({outputPort, destination, Bytes(bytes.begin(), bytes.end())});
-    return entry != nullptr ? MIDISendResult::sent : MIDISendResult::failed;
+    if (hook) (*hook)(destination, bytes);
+    return MIDISendResult::sent;
 }
 
 MIDIRef SimulatedMIDISystem::createVirtualSource(MIDIRef client, const std::string& name,

@@ -72,6 +72,12 @@ public:
     // own handling of what it receives, such as answering a query by injecting a reply).
     void setReceiver(MIDIRef destination, MIDIReceiveCallback receiver);
 
+    // Called on the sender's own thread with every run an output port sends that a destination
+    // took, before the send returns: a test's way to make something happen at an exact moment of
+    // a sender's work. Empty: none.
+    using SendHook = std::function<void(MIDIRef destination, std::span<const std::uint8_t> bytes)>;
+    void setSendHook(SendHook hook);
+
     // ---- Traffic.
 
     // Bytes coming from an outside source (a device or another application playing), one run to

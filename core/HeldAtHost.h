@@ -1,0 +1,70 @@
+#pragma once
+// What the host is left holding by the messages sent to it on the notes port: the notes sounding
+// and the controls away from rest (a pedal down, a bend, pressure). It can bring all of them back
+// to rest when no finger can be known to hold them any more, and it keeps every ending the host
+// may not have heard (a note-off or a return to rest that its full input refused, or that it
+// took and then lost with the rest of its queue) to send again until the host takes it.
+//
+// Fixed tables sized for every channel, note and controller: sending allocates nothing and takes
+// no lock, so it may run on the real-time note-repeat thread. Not thread-safe: its owner guards it.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <vector>
+
+namespace corvane {
+
+class HeldAtHost {
+public:
+    // Sends one message; false when the host's full input refused it, which also costs the host
+    // what it had queued. A later send may go through.
+    using Send = std::function<bool(std::span<const std::uint8_t>)>;
+
+    explicit HeldAtHost(Send send);
+    HeldAtHost(const HeldAtHost&) = delete;
+    HeldAtHost& operator=(const HeldAtHost&) = delete;
+
+    // Sends one whole message and notes what it leaves held. A newer message for a note or
+    // control replaces an ending of it still waiting to be sent again. True when the host took it.
+    bool send(std::span<const std::uint8_t> bytes);
+
+    // A note-off for every note sounding and a return to rest for every control away from it:
+    // controllers, channel and poly pressure to 0, pitch bend to the centre.
+    void bringToRest();
+
+    // Sends the waiting endings again, oldest first, until the host refuses one; true when none
+    // is left waiting.
+    bool resendEndings();
+    bool endingsWaiting() const { return !waiting_.empty(); }
+
+    // The most events a client's input can hold (the kernel's largest input pool): what a host
+    // loses when its input overflows is among the last this many it took.
+    static constexpr std::uint32_t lossWindow = 2000;
+
+private:
+    struct Entry {
+        std::uint32_t takenAt = 0;  // the send count when the host last took a message for it
+        std::array<std::uint8_t, 3> last{};
+        std::uint8_t length = 0;  // of `last`; 0 when nothing was sent for it
+        bool waiting = false;     // `last` is an ending the host may not have heard
+        bool listed = false;      // in `waiting_`, where it stays until resendEndings() reaches it
+    };
+
+    static std::optional<std::size_t> indexOf(std::span<const std::uint8_t> bytes);
+    static bool isEnding(std::span<const std::uint8_t> bytes);
+    static std::array<std::uint8_t, 3> restOf(std::size_t index, std::uint8_t& length);
+    void wait(std::size_t index);
+    void hostLostQueue();
+
+    const Send send_;
+    std::vector<Entry> entries_;
+    std::vector<std::uint16_t> waiting_;  // indexes, in the order their endings began waiting
+    std::uint32_t taken_ = 0;             // messages the host took
+    std::uint32_t lossMarkedAt_ = 0;      // `taken_` when a lost queue was last accounted for
+};
+
+}  // namespace corvane
