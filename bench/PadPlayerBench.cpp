@@ -3,6 +3,8 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <array>
+#include <utility>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -14,6 +16,7 @@
 #include <vector>
 
 #include "bench/Spread.h"
+#include "core/HeldAtHost.h"
 #include "core/LEDShadow.h"
 #include "core/PadPlayer.h"
 #include "core/RepeatTimer.h"
@@ -60,6 +63,47 @@ void BM_PadPressToNote(benchmark::State& state) {
     reportSpread(state, samples, "ns");
 }
 BENCHMARK(BM_PadPressToNote);
+
+// What keeping track of the host's notes and controls adds to a send the host takes: a note-on
+// and its note-off over a send that costs nothing.
+void BM_HeldAtHostSendTaken(benchmark::State& state) {
+    HeldAtHost host([](std::span<const std::uint8_t>) { return true; });
+    std::uint8_t note = 0;
+    for (auto _ : state) {
+        const std::array<std::uint8_t, 3> on{0x90, note, 100}, off{0x80, note, 0};
+        benchmark::DoNotOptimize(host.send(on));
+        benchmark::DoNotOptimize(host.send(off));
+        note = static_cast<std::uint8_t>((note + 1) & 0x7F);
+    }
+}
+BENCHMARK(BM_HeldAtHostSendTaken);
+
+// The worst a host can do to it: take one message and refuse the next, over and over, with every
+// note and controller of every channel ended lately. Each refusal after a taken message looks
+// through the whole table for endings the host may have lost with its queue.
+void BM_HeldAtHostTakeOneRefuseOne(benchmark::State& state) {
+    bool take = true;
+    HeldAtHost host([&](std::span<const std::uint8_t>) { return take; });
+    for (std::uint8_t channel = 0; channel < 16; ++channel) {
+        for (std::uint8_t number = 0; number < 128; ++number) {
+            host.send(std::array<std::uint8_t, 3>{static_cast<std::uint8_t>(0x80 | channel), number, 0});
+            host.send(std::array<std::uint8_t, 3>{static_cast<std::uint8_t>(0xB0 | channel), number, 0});
+        }
+    }
+    std::uint8_t note = 0;
+    for (auto _ : state) {
+        take = true;
+        benchmark::DoNotOptimize(host.send(std::array<std::uint8_t, 3>{0x91, note, 100}));
+        take = false;
+        benchmark::DoNotOptimize(host.send(std::array<std::uint8_t, 3>{0x92, note, 100}));
+        note = static_cast<std::uint8_t>((note + 1) & 0x7F);
+        state.PauseTiming();
+        take = true;
+        host.resendEndings(HeldAtHost::lossWindow);
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_HeldAtHostTakeOneRefuseOne);
 
 // Threads of normal priority spinning on every core for as long as it lives.
 class CPULoad {

@@ -78,7 +78,7 @@ Bridge::~Bridge() {
     // Nothing may call in any more: the timers, the display monitor and the ports go first.
     watchdog_.cancel();
     replay_.next.cancel();
-    notesResend_.cancel();
+    resend_.next.cancel();
     displayMonitor_.reset();
     portsReady_.store(false, std::memory_order_release);
     push_.reset();
@@ -322,7 +322,7 @@ void Bridge::shutdown() {
     stopped_ = true;
     watchdog_.cancel();
     replay_.next.cancel();
-    notesResend_.cancel();
+    resend_.next.cancel();
     log_.info([] { return "shutting down"; });
     repeatTimer_->cancel();
     pads_->releaseAll();
@@ -347,6 +347,29 @@ bool Bridge::sendToPush(std::span<const std::uint8_t> bytes) {
     if (!push_ || push_->send(bytes) != MIDISendResult::receiverFull) return true;
     pushSendDropped();
     return false;
+}
+
+void Bridge::notesRefused() {
+    if (notesRefused_.exchange(true)) return;  // a resend running or on its way covers this one
+    onMain([](Bridge& self) {
+        if (self.resend_.running) return;
+        self.resend_ = {true, RetryPacing::firstBatch, {}};
+        self.resend_.next = self.onMainAfter(RetryPacing::pause, [](Bridge& bridge) { bridge.resendStep(); });
+    });
+}
+
+// A note-off the host refused, or took and then lost with its full queue, would leave the note
+// sounding there, and a lost return to rest a pedal held: they go again until the host has them.
+void Bridge::resendStep() {
+    notesRefused_ = false;
+    const HeldAtHost::Resent resent = pads_->resendEndings(resend_.batch);
+    if (resent.refused && resent.sent > 0) resend_.batch = std::max<std::size_t>(1, resend_.batch / 2);
+    if (resent.refused || pads_->endingsWaiting()) {
+        resend_.next = onMainAfter(resent.refused ? RetryPacing::pause : RetryPacing::pace,
+                                   [](Bridge& bridge) { bridge.resendStep(); });
+        return;
+    }
+    resend_ = {};
 }
 
 void Bridge::sendToScript(const BridgeMessage& message) { control_->send(BridgeCodec::encode(message)); }
@@ -384,9 +407,9 @@ void Bridge::onMain(std::function<void(Bridge&)> work) {
     });
 }
 
-void Bridge::onMainAfter(double seconds, std::function<void(Bridge&)> work) {
+WorkItem Bridge::onMainAfter(double seconds, std::function<void(Bridge&)> work) {
     const auto delay = std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::duration<double>(seconds));
-    MainQueue::asyncAfter(delay, [weak = weak_from_this(), work = std::move(work)] {
+    return MainQueue::asyncAfter(delay, [weak = weak_from_this(), work = std::move(work)] {
         if (auto self = weak.lock(); self && !self->stopped_) work(*self);
     });
 }

@@ -147,7 +147,7 @@ private:
     bool pushConnected() const;
     // Work for later on the main queue, skipped once the bridge is gone.
     void onMain(std::function<void(Bridge&)> work);
-    void onMainAfter(double seconds, std::function<void(Bridge&)> work);
+    WorkItem onMainAfter(double seconds, std::function<void(Bridge&)> work);
 
     // BridgeHost.cpp
     void handleHost(const HostResult& result, const Bytes& raw);
@@ -163,9 +163,10 @@ private:
     void updatePadColors();
     void pushSendDropped();  // any thread
     void replayStep();
-    void scheduleReplayStep(double seconds);
+
+    // Bridge.cpp: what the host refused of the notes port
     void notesRefused();  // any thread
-    void resendRefusedNotes();
+    void resendStep();
 
     // BridgeDisplay.cpp
     void setUpDisplay();
@@ -256,6 +257,13 @@ private:
     std::optional<ShownPopup> popup_;
     LEDValues ledsSent_;
     bool ledUpdatePending_ = false;
+    // Sending again what a reader refused: batches that a reader reading as usual takes without
+    // its input filling, a short pace between them, and a pause after a refusal.
+    struct RetryPacing {
+        static constexpr std::size_t firstBatch = 64;
+        static constexpr double pace = 0.025;
+        static constexpr double pause = 0.25;
+    };
     // After the Push refused messages: everything it shows, sent again in batches it can take,
     // from the top whenever it refuses again, until one whole pass goes through.
     struct PushReplay {
@@ -266,8 +274,14 @@ private:
         WorkItem next;
     };
     PushReplay replay_;
-    // Sends again the endings of notes and controls the host refused, until none is left.
-    RepeatingTimer notesResend_;
+    // After the host refused notes: the endings of notes and controls it refused or lost, sent
+    // again in batches it can take until none is left.
+    struct NotesResend {
+        bool running = false;
+        std::size_t batch = 0;
+        WorkItem next;
+    };
+    NotesResend resend_;
     // Turns of the track encoders on the scale page, until they add up to a step.
     std::array<std::int64_t, 8> scaleEncoderAccumulator_{};
     std::optional<double> accentPressedAt_;

@@ -32,30 +32,13 @@ void Bridge::scheduleLEDUpdate() {
     });
 }
 
-namespace {
-
-// What a Push that reads normally takes without its input filling, a batch at a time; after a
-// refusal it is left alone a while before the next pass.
-constexpr std::size_t firstReplayBatch = 64;
-constexpr double replayPace = 0.025;
-constexpr double replayPause = 0.25;
-
-}  // namespace
-
 void Bridge::pushSendDropped() {
     if (pushSendDropped_.exchange(true)) return;  // a running replay sees it, or one is on its way
     onMain([](Bridge& self) {
         if (self.replay_.running) return;
         self.replay_.running = true;
-        self.replay_.batch = firstReplayBatch;
-        self.scheduleReplayStep(replayPause);
-    });
-}
-
-void Bridge::scheduleReplayStep(double seconds) {
-    const auto delay = std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::duration<double>(seconds));
-    replay_.next = MainQueue::asyncAfter(delay, [weak = weak_from_this()] {
-        if (auto self = weak.lock(); self && !self->stopped_) self->replayStep();
+        self.replay_.batch = RetryPacing::firstBatch;
+        self.replay_.next = self.onMainAfter(RetryPacing::pause, [](Bridge& bridge) { bridge.replayStep(); });
     });
 }
 
@@ -79,36 +62,18 @@ void Bridge::replayStep() {
         // Refused part of the way through, the batch was more than the Push takes at a time; refused
         // at once, it was still taking nothing, which says nothing of how much it takes.
         if (!taken && replay_.sent > before) replay_.batch = std::max<std::size_t>(1, replay_.batch / 2);
-        scheduleReplayStep(taken ? replayPace : replayPause);
+        replay_.next = onMainAfter(taken ? RetryPacing::pace : RetryPacing::pause, [](Bridge& self) { self.replayStep(); });
         return;
     }
     paletteWritten_.reset();
     updateLEDs();
     if (pushSendDropped_) {
-        scheduleReplayStep(replayPause);
+        replay_.next = onMainAfter(RetryPacing::pause, [](Bridge& self) { self.replayStep(); });
         return;
     }
     const std::size_t restored = replay_.sent;
     replay_ = {};
     log_.info([&] { return "restored " + std::to_string(restored) + " LED states after dropped messages"; });
-}
-
-void Bridge::notesRefused() {
-    if (notesRefused_.exchange(true)) return;  // the resend running or on its way covers this one
-    onMain([](Bridge& self) {
-        if (self.notesResend_ && !self.notesResend_.isCancelled()) return;
-        using namespace std::chrono_literals;
-        self.notesResend_ = MainQueue::scheduleRepeating(250ms, [weak = self.weak_from_this()] {
-            if (auto alive = weak.lock(); alive && !alive->stopped_) alive->resendRefusedNotes();
-        });
-    });
-}
-
-// A note-off the host refused would leave the note sounding there, and a refused return to rest
-// a pedal held: they go again until the host takes them.
-void Bridge::resendRefusedNotes() {
-    notesRefused_ = false;
-    if (pads_->resendEndings()) notesResend_.cancel();
 }
 
 void Bridge::updatePadColors() {

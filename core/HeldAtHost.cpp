@@ -128,19 +128,24 @@ void HeldAtHost::bringToRest() {
     }
 }
 
-bool HeldAtHost::resendEndings() {
+HeldAtHost::Resent HeldAtHost::resendEndings(std::size_t atMost) {
+    Resent resent;
     std::size_t done = 0;
     // By position: a refusal may add more to the end, within the room reserved for every entry.
-    for (; done < waiting_.size(); ++done) {
+    for (; done < waiting_.size() && resent.sent < atMost; ++done) {
         Entry& entry = entries_[waiting_[done]];
         if (entry.waiting) {
             const std::array<std::uint8_t, 3> ending = entry.last;
-            if (!send(std::span(ending.data(), entry.length))) break;
+            if (!send(std::span(ending.data(), entry.length))) {
+                resent.refused = true;
+                break;
+            }
+            ++resent.sent;
         }
         entry.listed = false;
     }
     waiting_.erase(waiting_.begin(), waiting_.begin() + static_cast<std::ptrdiff_t>(done));
-    return waiting_.empty();
+    return resent;
 }
 
 }  // namespace corvane

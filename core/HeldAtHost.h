@@ -36,9 +36,13 @@ public:
     // controllers, channel and poly pressure to 0, pitch bend to the centre.
     void bringToRest();
 
-    // Sends the waiting endings again, oldest first, until the host refuses one; true when none
-    // is left waiting.
-    bool resendEndings();
+    // Sends up to `atMost` of the waiting endings again, oldest first, stopping at the first the
+    // host refuses.
+    struct Resent {
+        std::size_t sent = 0;  // taken by the host
+        bool refused = false;
+    };
+    Resent resendEndings(std::size_t atMost);
     bool endingsWaiting() const { return !waiting_.empty(); }
 
     // The most events a client's input can hold (the kernel's largest input pool): what a host

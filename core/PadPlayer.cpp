@@ -216,9 +216,14 @@ void PadPlayer::releaseAll() {
     host_.bringToRest();
 }
 
-bool PadPlayer::resendEndings() {
+HeldAtHost::Resent PadPlayer::resendEndings(std::size_t atMost) {
     std::lock_guard guard(lock_);
-    return host_.resendEndings();
+    return host_.resendEndings(atMost);
+}
+
+bool PadPlayer::endingsWaiting() const {
+    std::lock_guard guard(lock_);
+    return host_.endingsWaiting();
 }
 
 std::vector<PadPlayer::SoundingNote> PadPlayer::soundingNotes() const {

@@ -83,9 +83,10 @@ public:
     // host (pedals, bend, pressure) back to rest.
     void releaseAll();
 
-    // Sends again the note-offs and returns to rest the host refused or may have lost, until it
-    // refuses one; true when none is left to send.
-    bool resendEndings();
+    // Sends again up to `atMost` of the note-offs and returns to rest the host refused or may
+    // have lost, stopping at the first it refuses.
+    HeldAtHost::Resent resendEndings(std::size_t atMost);
+    bool endingsWaiting() const;
 
     // In ascending (channel, note) order.
     std::vector<SoundingNote> soundingNotes() const;
