@@ -134,6 +134,37 @@ LEDTable ledTable(const Bytes& bytes) {
     return table;
 }
 
+// Each control the host was last sent, by status byte and number (0 for a pitch bend or channel
+// pressure), from bytes decoded with running status off.
+using ControlTable = std::map<std::pair<std::uint8_t, std::uint8_t>, int>;
+
+ControlTable controlTable(const Bytes& bytes) {
+    ControlTable table;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const std::uint8_t kind = bytes[i] & 0xF0;
+        if (kind == 0xD0 && i + 1 < bytes.size()) {
+            table[{bytes[i], 0}] = bytes[i + 1];
+            i += 1;
+        } else if (kind == 0xE0 && i + 2 < bytes.size()) {
+            table[{bytes[i], 0}] = bytes[i + 1] | bytes[i + 2] << 7;
+            i += 2;
+        } else if ((kind == 0xA0 || kind == 0xB0) && i + 2 < bytes.size()) {
+            table[{bytes[i], bytes[i + 1]}] = bytes[i + 2];
+            i += 2;
+        }
+    }
+    return table;
+}
+
+// Whether these bytes end the note: a note-off, or a note-on of velocity 0.
+bool endsNote(const Bytes& bytes, std::uint8_t channel, std::uint8_t note) {
+    for (std::size_t i = 0; i + 2 < bytes.size(); ++i) {
+        const bool off = bytes[i] == (0x80 | channel) || (bytes[i] == (0x90 | channel) && bytes[i + 2] == 0);
+        if (off && bytes[i + 1] == note) return true;
+    }
+    return false;
+}
+
 class RealBridgeProgram : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -165,6 +196,32 @@ protected:
             if (after == before && endsWith(after, lastQuestion)) return true;
         }
         return false;
+    }
+
+    // A program reading every "Corvane Notes", as Cubase does.
+    std::unique_ptr<SequencerPeer> listenToNotes(std::size_t inputPool = 2000) {
+        auto notes = std::make_unique<SequencerPeer>("Cubase", "Tessaly Notes In", inputPool);
+        for (const auto& port : portsNamed("Corvane Bridge", "Corvane Notes")) notes->connectFrom(port.address);
+        return notes;
+    }
+
+    // Until the bridge says this on standard error at least once; a bound for a slow guest.
+    static bool waitForError(BridgeProcess& bridge, const std::string& text) {
+        for (const auto until = std::chrono::steady_clock::now() + 30s; std::chrono::steady_clock::now() < until;) {
+            if (bridge.errors().find(text) != std::string::npos) return true;
+            std::this_thread::sleep_for(50ms);
+        }
+        return false;
+    }
+
+    // A pad pressed and released plays a note and ends it.
+    bool padPlays(SequencerPeer& notes) {
+        notes.clearReceived();
+        const std::uint8_t pad = PushInputDecoder::padNote(4, 4);
+        push->send(Bytes{0x90, pad, 90});
+        const Bytes played = notes.waitForReceived(3, 30s);
+        push->send(Bytes{0x80, pad, 0});
+        return played.size() >= 3 && (played[0] & 0xF0) == 0x90 && played[2] == 90;
     }
 
     fs::path home;
@@ -275,6 +332,107 @@ TEST_F(RealBridgeProgram, APushThatReadNothingForAWhileGetsItsLEDsBackOnceItRead
     EXPECT_EQ(ledTable(push->received()), expected);
     // Hundreds of refused sends, a line or two in the log.
     EXPECT_LE(occurrences(bridge->errors(), "MIDI send dropped"), 2u) << bridge->errors();
+}
+
+// The bridge was stopped with the sustain pedal down, the touch strip at its top and a pad
+// pressed hard; their releases, and more than the bridge's input holds, came meanwhile.
+TEST_F(RealBridgeProgram, APedalABendAndPressureWhoseReleasesWereLostInAnOverrunGoBackToRest) {
+    auto bridge = start("bridge");
+    ASSERT_TRUE(waitUntilSetUp()) << bridge->errors();
+    auto notes = listenToNotes();
+    const std::uint8_t pad = PushInputDecoder::padNote(7, 7);
+    push->send(Bytes{0xB0, 64, 127});
+    push->send(Bytes{0xE0, 0x7F, 0x7F});
+    push->send(Bytes{0x90, pad, 100});
+    push->send(Bytes{0xD0, 96});
+    const Bytes held = notes->waitForReceived(11, 30s);
+    ASSERT_EQ(held.size(), 11u);
+    const ControlTable before = controlTable(held);
+    ASSERT_EQ(before.at({0xB0, 64}), 127);
+
+    ASSERT_TRUE(bridge->stop());
+    std::size_t refused = push->send(Bytes{0xD0, 0});
+    refused += push->send(Bytes{0x80, pad, 0});
+    refused += push->send(Bytes{0xE0, 0x00, 0x40});
+    refused += push->send(Bytes{0xB0, 64, 0});
+    const std::uint8_t other = PushInputDecoder::padNote(0, 0);
+    for (int i = 0; i < 1050; ++i) {
+        refused += push->send(Bytes{0x90, other, 100});
+        refused += push->send(Bytes{0x80, other, 0});
+    }
+    EXPECT_GT(refused, 0u) << "the bridge's input never filled";
+    bridge->resume();
+
+    const ControlTable rest{{{0xB0, 64}, 0}, {{0xD0, 0}, 0}, {{0xE0, 0}, 8192}};
+    for (const auto until = std::chrono::steady_clock::now() + 30s;
+         std::chrono::steady_clock::now() < until && controlTable(notes->received()) != rest;)
+        std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(controlTable(notes->received()), rest);
+    EXPECT_TRUE(endsNote(notes->received(), held[6] & 0x0F, held[7]));
+}
+
+// The program reading "Corvane Notes" stopped reading while a pad was released and thousands of
+// notes more came: the kernel threw its queue away, the pad's note-off with it or refused.
+TEST_F(RealBridgeProgram, ANoteOffAStalledHostLostReachesItOnceItReadsAgain) {
+    auto bridge = start("bridge");
+    ASSERT_TRUE(waitUntilSetUp()) << bridge->errors();
+    auto notes = listenToNotes(200);
+    const std::uint8_t pad = PushInputDecoder::padNote(7, 7);
+    push->send(Bytes{0x90, pad, 100});
+    const Bytes played = notes->waitForReceived(3, 30s);
+    ASSERT_EQ(played.size(), 3u);
+
+    notes->setReading(false);
+    push->send(Bytes{0x80, pad, 0});
+    const std::uint8_t other = PushInputDecoder::padNote(0, 0);
+    for (int i = 0; i < 1500; ++i) {
+        push->send(Bytes{0x90, other, 100});
+        push->send(Bytes{0x80, other, 0});
+        // Within what the bridge's own input holds.
+        if (i % 200 == 199) std::this_thread::sleep_for(20ms);
+    }
+    ASSERT_TRUE(waitForError(*bridge, "MIDI send dropped")) << "the host's input never filled";
+    notes->clearReceived();
+    notes->setReading(true);
+
+    for (const auto until = std::chrono::steady_clock::now() + 30s;
+         std::chrono::steady_clock::now() < until && !endsNote(notes->received(), played[0] & 0x0F, played[1]);)
+        std::this_thread::sleep_for(50ms);
+    EXPECT_TRUE(endsNote(notes->received(), played[0] & 0x0F, played[1])) << "the note still sounds";
+}
+
+// The Push went away and came back at the same address while the bridge was stopped: without
+// anything lost, and with the bridge's input overflowing first so that the kernel's notices of
+// the change were lost with it. Either way the bridge binds it again and sets it up whole.
+TEST_F(RealBridgeProgram, APushReplugWhileTheBridgeWasStoppedIsFoundAndSetUpAgain) {
+    auto bridge = start("bridge");
+    ASSERT_TRUE(waitUntilSetUp()) << bridge->errors();
+    auto notes = listenToNotes();
+    const auto address = push->address();
+    const std::size_t wholeSetUp = ledTable(push->received()).size();
+    for (const bool overflow : {false, true}) {
+        SCOPED_TRACE(overflow ? "with an overrun" : "without an overrun");
+        ASSERT_TRUE(bridge->stop());
+        if (overflow) {
+            std::size_t refused = 0;
+            const std::uint8_t other = PushInputDecoder::padNote(0, 0);
+            for (int i = 0; i < 1050; ++i) {
+                refused += push->send(Bytes{0x90, other, 100});
+                refused += push->send(Bytes{0x80, other, 0});
+            }
+            ASSERT_GT(refused, 0u) << "the bridge's input never filled";
+        }
+        push->removePort();
+        push->addPort();
+        ASSERT_EQ(push->address(), address);
+        push->clearReceived();
+        std::this_thread::sleep_for(overflow ? 300ms : 3s);
+        bridge->resume();
+
+        EXPECT_TRUE(waitUntilSetUp()) << bridge->errors();
+        EXPECT_GE(ledTable(push->received()).size(), wholeSetUp) << "not the whole set-up";
+        EXPECT_TRUE(padPlays(*notes));
+    }
 }
 
 }  // namespace
