@@ -198,6 +198,17 @@ protected:
         return false;
     }
 
+    // More pad notes from the Push than a stopped bridge's input holds; how many were refused.
+    std::size_t floodFromPush() {
+        std::size_t refused = 0;
+        const std::uint8_t other = PushInputDecoder::padNote(0, 0);
+        for (int i = 0; i < 1050; ++i) {
+            refused += push->send(Bytes{0x90, other, 100});
+            refused += push->send(Bytes{0x80, other, 0});
+        }
+        return refused;
+    }
+
     // A program reading every "Corvane Notes", as Cubase does.
     std::unique_ptr<SequencerPeer> listenToNotes(std::size_t inputPool = 2000) {
         auto notes = std::make_unique<SequencerPeer>("Cubase", "Tessaly Notes In", inputPool);
@@ -280,11 +291,7 @@ TEST_F(RealBridgeProgram, AHeldPadWhoseReleaseWasLostInAnInputOverrunStopsSoundi
 
     ASSERT_TRUE(bridge->stop());
     std::size_t refused = push->send(Bytes{0x80, pad, 0});
-    const std::uint8_t other = PushInputDecoder::padNote(0, 0);
-    for (int i = 0; i < 1050; ++i) {
-        refused += push->send(Bytes{0x90, other, 100});
-        refused += push->send(Bytes{0x80, other, 0});
-    }
+    refused += floodFromPush();
     EXPECT_GT(refused, 0u) << "the bridge's input never filled";
     bridge->resume();
 
@@ -355,11 +362,7 @@ TEST_F(RealBridgeProgram, APedalABendAndPressureWhoseReleasesWereLostInAnOverrun
     refused += push->send(Bytes{0x80, pad, 0});
     refused += push->send(Bytes{0xE0, 0x00, 0x40});
     refused += push->send(Bytes{0xB0, 64, 0});
-    const std::uint8_t other = PushInputDecoder::padNote(0, 0);
-    for (int i = 0; i < 1050; ++i) {
-        refused += push->send(Bytes{0x90, other, 100});
-        refused += push->send(Bytes{0x80, other, 0});
-    }
+    refused += floodFromPush();
     EXPECT_GT(refused, 0u) << "the bridge's input never filled";
     bridge->resume();
 
@@ -413,15 +416,7 @@ TEST_F(RealBridgeProgram, APushReplugWhileTheBridgeWasStoppedIsFoundAndSetUpAgai
     for (const bool overflow : {false, true}) {
         SCOPED_TRACE(overflow ? "with an overrun" : "without an overrun");
         ASSERT_TRUE(bridge->stop());
-        if (overflow) {
-            std::size_t refused = 0;
-            const std::uint8_t other = PushInputDecoder::padNote(0, 0);
-            for (int i = 0; i < 1050; ++i) {
-                refused += push->send(Bytes{0x90, other, 100});
-                refused += push->send(Bytes{0x80, other, 0});
-            }
-            ASSERT_GT(refused, 0u) << "the bridge's input never filled";
-        }
+        if (overflow) ASSERT_GT(floodFromPush(), 0u) << "the bridge's input never filled";
         push->removePort();
         push->addPort();
         ASSERT_EQ(push->address(), address);
