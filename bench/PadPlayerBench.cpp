@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <array>
-#include <utility>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -13,6 +12,7 @@
 #include <numeric>
 #include <optional>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "bench/Spread.h"

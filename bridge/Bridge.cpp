@@ -133,7 +133,8 @@ void Bridge::start() {
         config,
         [weak](std::span<const std::uint8_t> bytes) {
             auto self = weak.lock();
-            if (!self || !self->notes_ || self->notes_->send(bytes) != MIDISendResult::receiverFull) return true;
+            if (!self || !self->notes_ || self->notes_->send(bytes) != MIDISendResult::receiverFull)
+                return true;
             self->notesRefused();
             return false;
         },
@@ -208,7 +209,7 @@ void Bridge::pushConnectionChanged(bool connected) {
         LEDShadow::Cursor cursor;
         std::size_t replayed = 0;
         // In batches, so that the pads' own LEDs are not held up behind the whole table.
-        while (!cursor.finished() && sendRecordedLEDs(cursor, 64, replayed)) {
+        while (!cursor.finished() && sendRecordedLEDs(cursor, RetryPacing::firstBatch, replayed)) {
         }
         if (replayed > 0) log_.info([&] { return "restored " + std::to_string(replayed) + " LED states"; });
         updateLEDs();

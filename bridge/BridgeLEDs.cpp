@@ -62,7 +62,8 @@ void Bridge::replayStep() {
         // Refused part of the way through, the batch was more than the Push takes at a time; refused
         // at once, it was still taking nothing, which says nothing of how much it takes.
         if (!taken && replay_.sent > before) replay_.batch = std::max<std::size_t>(1, replay_.batch / 2);
-        replay_.next = onMainAfter(taken ? RetryPacing::pace : RetryPacing::pause, [](Bridge& self) { self.replayStep(); });
+        replay_.next = onMainAfter(taken ? RetryPacing::pace : RetryPacing::pause,
+                                   [](Bridge& self) { self.replayStep(); });
         return;
     }
     paletteWritten_.reset();

@@ -20,7 +20,9 @@ constexpr std::uint8_t bendCentreLow = 0x00, bendCentreHigh = 0x40;
 
 }  // namespace
 
-HeldAtHost::HeldAtHost(Send send) : send_(std::move(send)), entries_(tableSize) { waiting_.reserve(tableSize); }
+HeldAtHost::HeldAtHost(Send send) : send_(std::move(send)), entries_(tableSize) {
+    waiting_.reserve(tableSize);
+}
 
 std::optional<std::size_t> HeldAtHost::indexOf(std::span<const std::uint8_t> bytes) {
     if (bytes.empty()) return std::nullopt;
@@ -49,16 +51,21 @@ std::optional<std::size_t> HeldAtHost::indexOf(std::span<const std::uint8_t> byt
 
 bool HeldAtHost::isEnding(std::span<const std::uint8_t> bytes) {
     switch (bytes[0] & 0xF0) {
-        case 0x80: return true;
-        case 0xD0: return bytes[1] == 0;
-        case 0xE0: return bytes[1] == bendCentreLow && bytes[2] == bendCentreHigh;
-        default: return bytes[2] == 0;  // note-on, poly pressure, controller
+        case 0x80:
+            return true;
+        case 0xD0:
+            return bytes[1] == 0;
+        case 0xE0:
+            return bytes[1] == bendCentreLow && bytes[2] == bendCentreHigh;
+        default:
+            return bytes[2] == 0;  // note-on, poly pressure, controller
     }
 }
 
 std::array<std::uint8_t, 3> HeldAtHost::restOf(std::size_t index, std::uint8_t& length) {
     length = 3;
-    if (index >= pitchBends) return {static_cast<std::uint8_t>(0xE0 | (index - pitchBends)), bendCentreLow, bendCentreHigh};
+    if (index >= pitchBends)
+        return {static_cast<std::uint8_t>(0xE0 | (index - pitchBends)), bendCentreLow, bendCentreHigh};
     if (index >= channelPressures) {
         length = 2;
         return {static_cast<std::uint8_t>(0xD0 | (index - channelPressures)), 0, 0};
@@ -73,7 +80,8 @@ std::array<std::uint8_t, 3> HeldAtHost::restOf(std::size_t index, std::uint8_t& 
         status = 0xA0;
     }
     const std::size_t offset = index - base;
-    return {static_cast<std::uint8_t>(status | offset / perChannel), static_cast<std::uint8_t>(offset % perChannel), 0};
+    return {static_cast<std::uint8_t>(status | offset / perChannel),
+            static_cast<std::uint8_t>(offset % perChannel), 0};
 }
 
 bool HeldAtHost::send(std::span<const std::uint8_t> bytes) {

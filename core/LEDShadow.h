@@ -29,8 +29,8 @@ public:
 
     private:
         friend class LEDShadow;
-        bool animations_ = false;  // past the steady values
-        std::optional<LED> led_;   // the last LED given in the current part
+        bool animations_ = false;   // past the steady values
+        std::optional<LED> led_;    // the last LED given in the current part
         std::uint8_t channel_ = 0;  // and its last animation channel
         bool finished_ = false;
     };

@@ -25,7 +25,9 @@ public:
 
     // One packet to every reader of the source; nothing for no bytes. Any thread.
     MIDISendResult send(std::span<const std::uint8_t> bytes);
-    MIDISendResult send(const std::uint8_t* bytes, std::size_t count) { return send(std::span(bytes, count)); }
+    MIDISendResult send(const std::uint8_t* bytes, std::size_t count) {
+        return send(std::span(bytes, count));
+    }
 
     const std::string& name() const { return name_; }
     MIDIRef source() const { return source_; }

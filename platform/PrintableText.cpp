@@ -24,7 +24,8 @@ void appendEscaped(std::string& text, std::string_view bytes) {
 bool hidden(gunichar c) {
     if (c <= 0x9F) return true;
     const GUnicodeType type = g_unichar_type(c);
-    return type == G_UNICODE_FORMAT || type == G_UNICODE_LINE_SEPARATOR || type == G_UNICODE_PARAGRAPH_SEPARATOR;
+    return type == G_UNICODE_FORMAT || type == G_UNICODE_LINE_SEPARATOR ||
+           type == G_UNICODE_PARAGRAPH_SEPARATOR;
 }
 
 }  // namespace

@@ -197,7 +197,8 @@ TEST_F(BridgeHostTest, ScriptLogLinesAreLoggedByLevel) {
     script->hello(std::string("1\a", 2));
     script->setString(StateKeys::selectedTrack(StateKeys::ChannelField::name), "\x1b]0;owned\a");
     settle();
-    EXPECT_TRUE(logged("INFO [script] \\x1b[2Jcleared\\x00\\x07\\xe2\\x80\\xae\\xe2\\x80\\xa8\\xe2\\x80\\xa9\n"));
+    EXPECT_TRUE(
+        logged("INFO [script] \\x1b[2Jcleared\\x00\\x07\\xe2\\x80\\xae\\xe2\\x80\\xa8\\xe2\\x80\\xa9\n"));
     EXPECT_TRUE(logged("INFO Cubase script 1\\x07 said hello"));
     EXPECT_TRUE(logged(", \"\\x1b]0;owned\\x07\")"));
     const std::string all = logText();

@@ -315,7 +315,8 @@ TEST_F(BridgeLEDTest, AHostValueThatComesDuringAReplayIsNotUndoneByIt) {
         if (destination != push->device().destination || !armed.exchange(false)) return;
         // The bridge's receive thread passes the change on now, unless the replay holds it back.
         script->send(MIDIMessage::noteOn(3, 120, 20));
-        for (const auto until = std::chrono::steady_clock::now() + 300ms; std::chrono::steady_clock::now() < until;) {
+        for (const auto until = std::chrono::steady_clock::now() + 300ms;
+             std::chrono::steady_clock::now() < until;) {
             const auto runs = system->sentTo(destination);
             if (std::find(runs.begin(), runs.end(), newer) != runs.end()) break;
             std::this_thread::sleep_for(1ms);

@@ -374,8 +374,10 @@ TEST_F(LogTest, WarningsHeldBackAreWrittenWhenTheLogGoesAway) {
         log->summarisedWarning("dropped", [] { return "held"; });
         log->summarisedWarning("dropped", [] { return "counted"; });
     }
-    EXPECT_THAT(lines(file()), ::testing::ElementsAre(::testing::EndsWith(" WARN first"),
-                                                      ::testing::EndsWith(" WARN held (and 1 more like this in the last second)")));
+    EXPECT_THAT(
+        lines(file()),
+        ::testing::ElementsAre(::testing::EndsWith(" WARN first"),
+                               ::testing::EndsWith(" WARN held (and 1 more like this in the last second)")));
 }
 
 TEST_F(LogTest, ManyThreadsLoseNoLineAndInterleaveNone) {

@@ -86,8 +86,8 @@ struct Instrument {
                 hear(b);
                 return true;
             },
-            [](const MIDIMessage&) {},
-            PadPlayer::Clock{}, [this](std::optional<double> time) { timer.schedule(time); });
+            [](const MIDIMessage&) {}, PadPlayer::Clock{},
+            [this](std::optional<double> time) { timer.schedule(time); });
     }
     void hear(std::span<const std::uint8_t> b) {
         std::lock_guard guard(lock);

@@ -212,13 +212,15 @@ protected:
     // A program reading every "Corvane Notes", as Cubase does.
     std::unique_ptr<SequencerPeer> listenToNotes(std::size_t inputPool = 2000) {
         auto notes = std::make_unique<SequencerPeer>("Cubase", "Tessaly Notes In", inputPool);
-        for (const auto& port : portsNamed("Corvane Bridge", "Corvane Notes")) notes->connectFrom(port.address);
+        for (const auto& port : portsNamed("Corvane Bridge", "Corvane Notes"))
+            notes->connectFrom(port.address);
         return notes;
     }
 
     // Until the bridge says this on standard error at least once; a bound for a slow guest.
     static bool waitForError(BridgeProcess& bridge, const std::string& text) {
-        for (const auto until = std::chrono::steady_clock::now() + 30s; std::chrono::steady_clock::now() < until;) {
+        for (const auto until = std::chrono::steady_clock::now() + 30s;
+             std::chrono::steady_clock::now() < until;) {
             if (bridge.errors().find(text) != std::string::npos) return true;
             std::this_thread::sleep_for(50ms);
         }
@@ -399,7 +401,8 @@ TEST_F(RealBridgeProgram, ANoteOffAStalledHostLostReachesItOnceItReadsAgain) {
     notes->setReading(true);
 
     for (const auto until = std::chrono::steady_clock::now() + 30s;
-         std::chrono::steady_clock::now() < until && !endsNote(notes->received(), played[0] & 0x0F, played[1]);)
+         std::chrono::steady_clock::now() < until &&
+         !endsNote(notes->received(), played[0] & 0x0F, played[1]);)
         std::this_thread::sleep_for(50ms);
     EXPECT_TRUE(endsNote(notes->received(), played[0] & 0x0F, played[1])) << "the note still sounds";
 }
