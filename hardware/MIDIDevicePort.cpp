@@ -23,6 +23,12 @@ void follow(const std::optional<MIDIEndpointInfo>& old, const std::optional<MIDI
     }
 }
 
+// Both the reference and the unique ID: a device plugged in again may come back at its old address
+// with a fresh ID, or at another with the ID it had.
+bool sameEndpoint(const std::optional<MIDIEndpointInfo>& old, const std::optional<MIDIEndpointInfo>& next) {
+    return old && next && old->ref == next->ref && old->uniqueID == next->uniqueID;
+}
+
 constexpr std::size_t loggedBytes = 24;
 
 std::string hexPrefix(std::span<const std::uint8_t> bytes) {
@@ -73,16 +79,18 @@ void MIDIDevicePort::refresh() {
     MIDIBackend& backend = client_->backend();
     MIDIPortBinding next =
         MIDIPortChoice::choose(names_, MIDIEndpoints::sources(backend), MIDIEndpoints::destinations(backend));
-    bool wasConnected;
-    std::optional<std::size_t> wasName;
+    MIDIPortBinding was;
     {
         std::lock_guard guard(lock_);
-        wasConnected = bound_.connected();
-        wasName = bound_.name;
+        was = bound_;
     }
-    // Another name in place of a connected one is another device: its owner hears the old one go
-    // (with nothing bound, so that what it sends then reaches neither) before the new one comes.
-    if (wasConnected && next.connected() && wasName != next.name) bind(MIDIPortBinding{});
+    // Another name or another endpoint in place of a connected one is another device, or the same
+    // one restarted: its owner hears the old one go (with nothing bound, so that what it sends
+    // then reaches neither) before the new one comes.
+    if (was.connected() && next.connected() &&
+        (was.name != next.name || !sameEndpoint(was.source, next.source) ||
+         !sameEndpoint(was.destination, next.destination)))
+        bind(MIDIPortBinding{});
     bind(std::move(next));
 }
 
