@@ -5,7 +5,9 @@
 //
 // A device that may have restarted is one its owner sets up afresh, so it hears of it as a
 // disconnect and a connect: when another name, or another endpoint under the same name (another
-// reference or unique ID), takes the place of a connected one.
+// reference or unique ID), takes the place of a connected one; and after the client's input was
+// lost, which may have taken the news of a re-plug with it. Losses that come together bind
+// afresh once.
 
 #include <cstdint>
 #include <functional>
@@ -69,6 +71,9 @@ private:
     static std::shared_ptr<MIDIDevicePort> make(std::shared_ptr<MIDIClient> client,
                                                 std::vector<MIDIPortName> names,
                                                 MIDIReceiveCallback onReceive);
+    // Binds by name; `afresh` drops the binding first (and reports a device connected before and
+    // after as a reconnect), for when set-up changes may have gone unheard.
+    void rebind(bool afresh);
     void bind(MIDIPortBinding binding);
 
     std::vector<MIDIPortName> names_;

@@ -196,6 +196,37 @@ TEST_F(MIDIDevicePortTest, ADeviceBackAtItsAddressWithAFreshIDIsSubscribedAgainA
     EXPECT_EQ(receivedSoFar(), (std::vector<Bytes>{{0x90, 36, 1}}));
 }
 
+// Its announcements lost with the client's input, a device back at its old address with its old
+// ID looks as if it never went; its subscriptions went all the same.
+TEST_F(MIDIDevicePortTest, AfterLostInputTheDeviceIsBoundAfreshAndReportedAsAReconnectOnceForABurst) {
+    auto keys = system->addDevice("Keys");
+    auto device = system->addDevice(push, 500);
+    settle();
+    auto keysPort = MIDIDevicePort::create(client, "Keys", "Keys", {});
+    auto port = open();
+    system->setInputPool(client->ref(), 4);
+    auto overrun = [&] {
+        system->setReading(client->ref(), false);
+        for (std::uint8_t n = 0; n < 5; ++n) system->inject(keys.source, {0x90, n, 1});
+        system->setReading(client->ref(), true);
+        system->waitForDeliveries();
+    };
+
+    system->setReading(client->ref(), false);
+    system->remove(device);
+    system->addDevice(push, device, 500);
+    overrun();
+    overrun();
+    settle();
+    EXPECT_TRUE(port->isConnected());
+    EXPECT_EQ(port->source()->uniqueID, 500);
+    EXPECT_EQ(changes, (std::vector<bool>{false, true}));
+    EXPECT_EQ(system->readersOf(device.source).size(), 1u);
+    EXPECT_EQ(system->writersOf(device.destination).size(), 1u);
+    system->inject(device.source, {0x90, 36, 1});
+    EXPECT_EQ(receivedSoFar(), (std::vector<Bytes>{{0x90, 36, 1}}));
+}
+
 TEST_F(MIDIDevicePortTest, MatchesNamesExactly) {
     auto device = system->addDevice(push, 500);
     settle();
