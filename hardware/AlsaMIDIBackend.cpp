@@ -166,16 +166,18 @@ struct AlsaMIDIBackend::State {
     }
 
     void postSetupChanged() {
-        for (auto& [id, client] : clients) {
-            if (client->notificationPending.exchange(true)) continue;
-            std::weak_ptr<Client> weak = client;
-            MainQueue::async([weak] {
-                auto alive = weak.lock();
-                if (!alive) return;
-                alive->notificationPending = false;
-                if (!alive->disposed) alive->onSetupChanged();
-            });
-        }
+        for (auto& [id, client] : clients) postSetupChanged(client);
+    }
+
+    static void postSetupChanged(const std::shared_ptr<Client>& client) {
+        if (client->notificationPending.exchange(true)) return;
+        std::weak_ptr<Client> weak = client;
+        MainQueue::async([weak] {
+            auto alive = weak.lock();
+            if (!alive) return;
+            alive->notificationPending = false;
+            if (!alive->disposed) alive->onSetupChanged();
+        });
     }
 
     void startThread() {
@@ -183,7 +185,7 @@ struct AlsaMIDIBackend::State {
     }
 
     void receiveLoop();
-    void drain(Client& client);
+    void drain(const std::shared_ptr<Client>& owner);
     void handle(Client& client, const snd_seq_event_t& event, std::vector<std::uint8_t>& bytes,
                 bool& changed);
     std::vector<MIDIBackend::Endpoint> endpoints(bool sources);
@@ -265,14 +267,16 @@ void AlsaMIDIBackend::State::receiveLoop() {
             for (std::size_t d = firstDescriptor[i]; d < firstDescriptor[i + 1]; ++d) {
                 ready = ready || (descriptors[d].revents & (POLLIN | POLLERR)) != 0;
             }
-            if (ready && !polled[i]->disposed) drain(*polled[i]);
+            if (ready && !polled[i]->disposed) drain(polled[i]);
         }
     }
 }
 
-void AlsaMIDIBackend::State::drain(Client& client) {
+void AlsaMIDIBackend::State::drain(const std::shared_ptr<Client>& owner) {
     std::lock_guard delivering(deliveryLock);
+    Client& client = *owner;
     bool changed = false;
+    bool lost = false;
     snd_seq_t* seq = client.seq.get();
     // Poll said there is input, so this first read does not block; the rest come from the buffer.
     snd_seq_event_t* event = nullptr;
@@ -283,6 +287,7 @@ void AlsaMIDIBackend::State::drain(Client& client) {
             Log::shared().summarisedWarning(
                 "MIDI input overrun", [] { return std::string("MIDI input overrun: received events were lost"); });
             if (client.onInputLost && !client.disposed) client.onInputLost();
+            lost = true;
             break;
         }
         if (result < 0) {
@@ -299,6 +304,16 @@ void AlsaMIDIBackend::State::drain(Client& client) {
     if (changed) {
         std::lock_guard guard(lock);
         postSetupChanged();
+    }
+    // Announcements queued for this client went with the rest: a port may have come and gone
+    // unheard, so it looks again; the announcer's spoke for every client.
+    if (lost) {
+        std::lock_guard guard(lock);
+        if (announcer == client.id) {
+            postSetupChanged();
+        } else {
+            postSetupChanged(owner);
+        }
     }
 }
 

@@ -14,7 +14,10 @@
 //   thread, after the runs received before the loss and before those after it. A client's
 //   receive and input-lost callbacks never run at the same time.
 // - A client's set-up callback runs on the main queue, after the change, at most once for changes
-//   that come together, and never after the client is disposed.
+//   that come together, and never after the client is disposed. It also runs after the client's
+//   input was lost: the system's announcements of changes are queued with its input and may have
+//   gone with it. A port that left and came back meanwhile may then list as it did before, with
+//   its old reference and unique ID, though its connections went with it.
 // - Once disposePort, disposeEndpoint or disposeClient returns, the callbacks they took are never
 //   called again (unless the call came from inside such a callback, which may finish).
 // - send and received may be called from any thread; an empty byte run sends nothing.

@@ -25,11 +25,14 @@ public:
     MIDIRef ref() const { return ref_; }
     MIDIBackend& backend() const { return *backend_; }
 
-    // Observers run on the main queue, in registration order, after each set-up change.
+    // Observers run on the main queue, in registration order, after each set-up change, and
+    // after input was lost (below).
     void onSetupChanged(std::function<void()> observer);
     // Observers run on the receive thread, in registration order, when the system threw away
     // what was queued for this client (on any of its ports): in order with the receive
-    // callbacks, after what came before the loss and before what comes after it.
+    // callbacks, after what came before the loss and before what comes after it. Announcements
+    // of set-up changes may have been among it: a device that left and came back meanwhile
+    // may look as if it never went.
     void onInputLost(std::function<void()> observer);
 
 private:

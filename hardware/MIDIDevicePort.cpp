@@ -1,10 +1,12 @@
 #include "hardware/MIDIDevicePort.h"
 
 #include <algorithm>
+#include <atomic>
 
 #include "core/Hex.h"
 #include "core/Log.h"
 #include "hardware/MIDIEndpoints.h"
+#include "platform/MainQueue.h"
 
 namespace corvane {
 
@@ -21,6 +23,12 @@ void follow(const std::optional<MIDIEndpointInfo>& old, const std::optional<MIDI
         if (old) disconnect(old->ref);
         connect(next->ref);
     }
+}
+
+// Both the reference and the unique ID: a device plugged in again may come back at its old address
+// with a fresh ID, or at another with the ID it had.
+bool sameEndpoint(const std::optional<MIDIEndpointInfo>& old, const std::optional<MIDIEndpointInfo>& next) {
+    return old && next && old->ref == next->ref && old->uniqueID == next->uniqueID;
 }
 
 constexpr std::size_t loggedBytes = 24;
@@ -59,6 +67,16 @@ std::shared_ptr<MIDIDevicePort> MIDIDevicePort::make(std::shared_ptr<MIDIClient>
     port->client_->onSetupChanged([weak] {
         if (auto alive = weak.lock()) alive->refresh();
     });
+    // A burst of losses asks for one rebind: the owner sets its device up once, not once a loss.
+    auto rebindAsked = std::make_shared<std::atomic<bool>>(false);
+    port->client_->onInputLost([weak, rebindAsked] {
+        if (rebindAsked->exchange(true)) return;
+        MainQueue::async([weak, rebindAsked] {
+            // Cleared before the listing, so that a loss after it asks again.
+            rebindAsked->store(false);
+            if (auto alive = weak.lock()) alive->rebind(true);
+        });
+    });
     port->refresh();
     return port;
 }
@@ -69,20 +87,25 @@ MIDIDevicePort::~MIDIDevicePort() {
     if (outputPort_ != 0) backend.disposePort(outputPort_);
 }
 
-void MIDIDevicePort::refresh() {
+void MIDIDevicePort::refresh() { rebind(false); }
+
+void MIDIDevicePort::rebind(bool afresh) {
     MIDIBackend& backend = client_->backend();
     MIDIPortBinding next =
         MIDIPortChoice::choose(names_, MIDIEndpoints::sources(backend), MIDIEndpoints::destinations(backend));
-    bool wasConnected;
-    std::optional<std::size_t> wasName;
+    MIDIPortBinding was;
     {
         std::lock_guard guard(lock_);
-        wasConnected = bound_.connected();
-        wasName = bound_.name;
+        was = bound_;
     }
-    // Another name in place of a connected one is another device: its owner hears the old one go
-    // (with nothing bound, so that what it sends then reaches neither) before the new one comes.
-    if (wasConnected && next.connected() && wasName != next.name) bind(MIDIPortBinding{});
+    // Another name or another endpoint in place of a connected one is another device, or the same
+    // one restarted: its owner hears the old one go (with nothing bound, so that what it sends
+    // then reaches neither) before the new one comes. Afresh, the old connections go too, even
+    // where they seem to be there still: they may have gone with a port we did not hear leave.
+    const bool replaced = was.connected() && next.connected() &&
+                          (was.name != next.name || !sameEndpoint(was.source, next.source) ||
+                           !sameEndpoint(was.destination, next.destination));
+    if (afresh || replaced) bind(MIDIPortBinding{});
     bind(std::move(next));
 }
 

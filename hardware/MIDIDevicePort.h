@@ -2,6 +2,12 @@
 // A device's source and destination, bound by exact display name to the first of each that is
 // not offline, and bound again whenever the MIDI set-up changes. A port may take its device under
 // several names, in order of preference (MIDIPortChoice): the first one present wins.
+//
+// A device that may have restarted is one its owner sets up afresh, so it hears of it as a
+// disconnect and a connect: when another name, or another endpoint under the same name (another
+// reference or unique ID), takes the place of a connected one; and after the client's input was
+// lost, which may have taken the news of a re-plug with it. Losses that come together bind
+// afresh once.
 
 #include <cstdint>
 #include <functional>
@@ -47,7 +53,8 @@ public:
     std::optional<MIDIEndpointInfo> source() const;
     std::optional<MIDIEndpointInfo> destination() const;
 
-    // Called by refresh() with the new state when "both bound" changes.
+    // Called on the main queue with the new state when "both bound" changes, and with false then
+    // true when a connected device is replaced or may have restarted (above).
     void setOnConnectionChange(std::function<void(bool)> handler);
 
     // The preferred names.
@@ -64,6 +71,9 @@ private:
     static std::shared_ptr<MIDIDevicePort> make(std::shared_ptr<MIDIClient> client,
                                                 std::vector<MIDIPortName> names,
                                                 MIDIReceiveCallback onReceive);
+    // Binds by name; `afresh` drops the binding first (and reports a device connected before and
+    // after as a reconnect), for when set-up changes may have gone unheard.
+    void rebind(bool afresh);
     void bind(MIDIPortBinding binding);
 
     std::vector<MIDIPortName> names_;

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "core/PadEngine.h"
+#include "core/PadPalette.h"
 #include "core/PushPreferencesStore.h"
 #include "core/StateKeys.h"
 #include "tests/bridge/BridgeHarness.h"
@@ -13,7 +16,69 @@ namespace {
 using namespace std::chrono_literals;
 using Button = PushMIDIMap::Button;
 
-class BridgeDevicesTest : public BridgeHarness {};
+class BridgeDevicesTest : public BridgeHarness {
+protected:
+    // Cubase connected, the selected track's colour on the pads through the palette, a light of
+    // the script's on and a preference of the Push's saved.
+    void startInUse() {
+        settings->set(PushPreferencesStore::ledBrightnessKey, std::int64_t{50});
+        start();
+        connectCubase();
+        script->setColor(StateKeys::selectedTrack(StateKeys::ChannelField::color), RGB{200, 40, 40});
+        script->send(MIDIMessage::controlChange(0, 85, 127));
+        ASSERT_TRUE(push->waitUntil([&] { return push->ledCC(85) == 127; }));
+        waitForTheSettingsQueries();
+    }
+
+    // The Push is asked for its settings a while after it is set up, one query after another.
+    void waitForTheSettingsQueries() {
+        const Bytes last = PushSysEx::settingsQueries().back();
+        ASSERT_TRUE(push->waitUntil([&] {
+            const auto sysex = push->receivedSysex();
+            return std::find(sysex.begin(), sysex.end(), last) != sysex.end();
+        }));
+        settle();
+    }
+
+    // What the Push was sent since it was last cleared, in an order of its own: timers interleave
+    // the queries with the rest.
+    std::vector<Bytes> receivedInAnyOrder() {
+        std::vector<Bytes> messages;
+        for (const auto& message : push->received()) messages.push_back(message.bytes());
+        std::sort(messages.begin(), messages.end());
+        return messages;
+    }
+
+    // What the Push is sent when plugged in again while the bridge reads: the whole set-up.
+    std::vector<Bytes> setUpOnAReplug() {
+        push->unplug();
+        settle();
+        push->clearReceived();
+        push->setLEDBrightness(127);  // changed on the device meanwhile: the saved value goes again
+        push->plug();
+        waitForTheSettingsQueries();
+        return receivedInAnyOrder();
+    }
+
+    // Once the bridge has read again, the Push got the whole set-up and plays.
+    void expectSetUpAsOnAReplug(const std::vector<Bytes>& replug) {
+        waitForTheSettingsQueries();
+        EXPECT_EQ(receivedInAnyOrder(), replug);
+        EXPECT_EQ(push->ledCC(85), 127);
+        EXPECT_EQ(push->ledBrightness(), 50);
+        const auto red = *PadPalette::entries(RGB{200, 40, 40});
+        EXPECT_EQ(push->shownPaletteEntry(94), red[0]);
+        EXPECT_EQ(push->shownPaletteEntry(95), red[1]);
+        EXPECT_TRUE(bridge->status().pushConnected);
+        script->clearReceived();
+        push->pressPad(0, 0, 90);
+        ASSERT_TRUE(script->waitForNotes(1));
+        EXPECT_EQ(script->notes()[0],
+                  MIDIMessage::noteOn(0, *PadEngine::note(0, 0, bridge->local().pads), 90));
+    }
+
+    MIDIRef bridgeClient() { return system->findClient(std::string(Bridge::clientName)).value(); }
+};
 
 TEST_F(BridgeDevicesTest, ThePushUnpluggedAndPluggedBackGetsEverythingAgain) {
     settings->set(PushPreferencesStore::ledBrightnessKey, std::int64_t{50});
@@ -48,6 +113,45 @@ TEST_F(BridgeDevicesTest, ThePushUnpluggedAndPluggedBackGetsEverythingAgain) {
         const auto commands = push->commandsReceived();
         return !commands.empty() && commands.back() == Bytes{PushSysEx::getAftertouchMode};
     }));
+}
+
+// The machine froze (a suspend, a stopped bridge) while the Push was plugged in again at its
+// old address: the bridge reads the changes late, and sets the Push up as after any re-plug.
+TEST_F(BridgeDevicesTest, APushPluggedBackWhileTheBridgeReadNothingGetsTheWholeSetUpAgain) {
+    startInUse();
+    const auto replug = setUpOnAReplug();
+
+    system->setReading(bridgeClient(), false);
+    push->unplug();
+    push->clearReceived();
+    push->setLEDBrightness(127);
+    push->plugBack();
+    settle();
+    system->setReading(bridgeClient(), true);
+    settle();
+    expectSetUpAsOnAReplug(replug);
+}
+
+// Meanwhile the bridge's input overflowed: the news of the re-plug went with it, and the Push is
+// back at its old address under its old ID, as if it never went.
+TEST_F(BridgeDevicesTest, APushPluggedBackWhileTheBridgesInputOverflowedGetsTheWholeSetUpAgain) {
+    startInUse();
+    const auto replug = setUpOnAReplug();
+
+    system->setInputPool(bridgeClient(), 16);
+    system->setReading(bridgeClient(), false);
+    for (int i = 0; i < 10; ++i) {  // more than its input holds
+        push->pressPad(7, 7);
+        push->releasePad(7, 7);
+    }
+    push->unplug();
+    push->clearReceived();
+    push->setLEDBrightness(127);
+    push->plugBack(push->uniqueID());
+    settle();
+    system->setReading(bridgeClient(), true);
+    settle();
+    expectSetUpAsOnAReplug(replug);
 }
 
 TEST_F(BridgeDevicesTest, APushUnpluggedWithPadsDownLeavesNoNoteSoundingAndNoRepeatRunning) {

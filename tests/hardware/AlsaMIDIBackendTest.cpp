@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -231,6 +232,46 @@ TEST_F(AlsaMIDIBackendTest, AReturningPortIsANewEndpointAndTheDevicePortFollowsI
     control->send(Bytes{0x90, 1, 2});
     ASSERT_TRUE(heard.waitFor(1));
     EXPECT_EQ(heard.runs(), (std::vector<Bytes>{{0x90, 1, 2}}));
+}
+
+// The kernel's announcements wait in a client's input with the rest and go with it when it
+// overflows: after the loss the client looks at the set-up again.
+TEST_F(AlsaMIDIBackendTest, AClientWhoseInputOverflowedHearsOfASetUpChangeAfterTheLoss) {
+    auto bridge = std::make_shared<MIDIClient>("Corvane Test Bridge", ours);
+    std::mutex lock;
+    std::condition_variable opened;
+    bool stalled = true;
+    std::atomic<int> runs = 0;
+    // The first run holds the receive thread, as a stopped program reads nothing.
+    VirtualMIDIPort control(bridge, "Corvane Test", 0x50464301, [&](std::span<const std::uint8_t>) {
+        if (runs++ > 0) return;
+        std::unique_lock guard(lock);
+        opened.wait_for(guard, 10s, [&] { return !stalled; });
+    });
+    std::atomic<int> lost = 0;
+    std::atomic<int> changes = 0;
+    bridge->onInputLost([&] { ++lost; });
+    bridge->onSetupChanged([&] { ++changes; });
+    auto script = std::make_shared<MIDIClient>("Corvane Test Script", theirs);
+    auto port = MIDIDevicePort::create(script, "Corvane Test", "Corvane Test", {});
+    ASSERT_TRUE(port->isConnected());
+    MainQueue::pumpFor(200ms);
+
+    port->send(Bytes{0xB0, 0, 0});
+    ASSERT_TRUE(MainQueue::pumpUntil([&] { return runs > 0; }, 5s));
+    bool refused = false;
+    for (int i = 0; i < 10000 && !refused; ++i)
+        refused = port->send(Bytes{0xB0, 1, 1}) == MIDISendResult::receiverFull;
+    ASSERT_TRUE(refused) << "the input never filled";
+    MainQueue::pumpFor(100ms);
+    changes = 0;
+    {
+        std::lock_guard guard(lock);
+        stalled = false;
+    }
+    opened.notify_all();
+    EXPECT_TRUE(MainQueue::pumpUntil([&] { return lost > 0 && changes > 0; }, 5s))
+        << lost << " losses, " << changes << " set-up changes";
 }
 
 TEST_F(AlsaMIDIBackendTest, SetUpChangesArriveCoalescedOnTheMainQueue) {

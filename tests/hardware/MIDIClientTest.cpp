@@ -48,6 +48,41 @@ TEST_F(MIDIClientTest, ObserversHearOfSetUpChangesOnTheMainQueueInOrder) {
     EXPECT_EQ(system->clientCount(), 0);
 }
 
+// As the kernel's announcements do, set-up changes wait in the input of a program that does not
+// read, take room there, and go with it when it overflows.
+TEST_F(MIDIClientTest, AClientThatDoesNotReadHearsOfSetUpChangesWhenItReadsAgainOrAfterItsLoss) {
+    auto client = std::make_shared<MIDIClient>("Corvane Bridge", system);
+    std::mutex lock;
+    std::vector<std::string> calls;
+    auto record = [&](const char* call) {
+        std::lock_guard guard(lock);
+        calls.emplace_back(call);
+    };
+    auto callsSoFar = [&] {
+        std::lock_guard guard(lock);
+        return calls;
+    };
+    client->onSetupChanged([&] { record("changed"); });
+    client->onInputLost([&] { record("lost"); });
+
+    system->setReading(client->ref(), false);
+    system->addSource("a");
+    system->addSource("b");
+    ASSERT_TRUE(system->settle());
+    EXPECT_TRUE(callsSoFar().empty());
+    system->setReading(client->ref(), true);
+    ASSERT_TRUE(system->settle());
+    EXPECT_EQ(callsSoFar(), (std::vector<std::string>{"changed"}));
+
+    system->setInputPool(client->ref(), 2);
+    system->setReading(client->ref(), false);
+    for (const char* name : {"c", "d", "e"}) system->addSource(name);
+    ASSERT_TRUE(system->settle());
+    system->setReading(client->ref(), true);
+    ASSERT_TRUE(system->settle());
+    EXPECT_EQ(callsSoFar(), (std::vector<std::string>{"changed", "lost", "changed"}));
+}
+
 TEST_F(MIDIClientTest, FailingCreationIsAMIDIError) {
     system->failNext("MIDIClientCreate", -50);
     EXPECT_THROW(MIDIClient("Corvane Bridge", system), MIDIError);

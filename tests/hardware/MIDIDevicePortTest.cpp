@@ -164,13 +164,67 @@ TEST_F(MIDIDevicePortTest, ReplacedEndpointWithTheSameIDIsConnectedEvenWhenBothC
     settle();
     auto port = open();
 
-    // Gone and back before the port hears of it: the connection went with the old endpoint.
+    // Gone and back before the port hears of it: the connection went with the old endpoint, and
+    // the device may have restarted.
     system->remove(device);
     device = system->addDevice(push, 500);
     settle();
     EXPECT_TRUE(port->isConnected());
     EXPECT_EQ(system->readersOf(device.source).size(), 1u);
-    EXPECT_TRUE(changes.empty());
+    EXPECT_EQ(changes, (std::vector<bool>{false, true}));
+}
+
+// The machine slept through a re-plug, and the device came back at its old address: only its
+// unique ID tells it is new, and its owner sets it up as after any re-plug.
+TEST_F(MIDIDevicePortTest, ADeviceBackAtItsAddressWithAFreshIDIsSubscribedAgainAndReportedAsAReconnect) {
+    auto device = system->addDevice(push, 500);
+    settle();
+    auto port = open();
+    MIDIRef inputPort = system->readersOf(device.source).at(0);
+    system->clearConnectionCalls();
+
+    system->remove(device);
+    system->addDevice(push, device);
+    settle();
+    EXPECT_TRUE(port->isConnected());
+    EXPECT_NE(port->source()->uniqueID, 500);
+    EXPECT_EQ(changes, (std::vector<bool>{false, true}));
+    EXPECT_EQ(system->connectionCalls(),
+              (std::vector<Call>{{inputPort, device.source, false}, {inputPort, device.source, true}}));
+    EXPECT_EQ(system->writersOf(device.destination).size(), 1u);
+    system->inject(device.source, {0x90, 36, 1});
+    EXPECT_EQ(receivedSoFar(), (std::vector<Bytes>{{0x90, 36, 1}}));
+}
+
+// Its announcements lost with the client's input, a device back at its old address with its old
+// ID looks as if it never went; its subscriptions went all the same.
+TEST_F(MIDIDevicePortTest, AfterLostInputTheDeviceIsBoundAfreshAndReportedAsAReconnectOnceForABurst) {
+    auto keys = system->addDevice("Keys");
+    auto device = system->addDevice(push, 500);
+    settle();
+    auto keysPort = MIDIDevicePort::create(client, "Keys", "Keys", {});
+    auto port = open();
+    system->setInputPool(client->ref(), 4);
+    auto overrun = [&] {
+        system->setReading(client->ref(), false);
+        for (std::uint8_t n = 0; n < 5; ++n) system->inject(keys.source, {0x90, n, 1});
+        system->setReading(client->ref(), true);
+        system->waitForDeliveries();
+    };
+
+    system->setReading(client->ref(), false);
+    system->remove(device);
+    system->addDevice(push, device, 500);
+    overrun();
+    overrun();
+    settle();
+    EXPECT_TRUE(port->isConnected());
+    EXPECT_EQ(port->source()->uniqueID, 500);
+    EXPECT_EQ(changes, (std::vector<bool>{false, true}));
+    EXPECT_EQ(system->readersOf(device.source).size(), 1u);
+    EXPECT_EQ(system->writersOf(device.destination).size(), 1u);
+    system->inject(device.source, {0x90, 36, 1});
+    EXPECT_EQ(receivedSoFar(), (std::vector<Bytes>{{0x90, 36, 1}}));
 }
 
 TEST_F(MIDIDevicePortTest, MatchesNamesExactly) {

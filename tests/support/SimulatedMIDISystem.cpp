@@ -43,6 +43,7 @@ struct SimulatedMIDISystem::State {
         MIDIRef target = 0;
         MIDIRef reader = 0;  // whose input pool holds it
         Bytes bytes;
+        bool announcement = false;  // a set-up change held for a client that does not read
     };
     // A reader's input pool, as the kernel keeps one per client.
     struct Input {
@@ -85,6 +86,13 @@ struct SimulatedMIDISystem::State {
     EndpointEntry* endpoint(MIDIRef ref) {
         auto found = std::find_if(endpoints.begin(), endpoints.end(), [&](auto& e) { return e.ref == ref; });
         return found == endpoints.end() ? nullptr : &*found;
+    }
+
+    // Where the kernel lists a port, by its address.
+    void insert(EndpointEntry entry) {
+        auto after =
+            std::find_if(endpoints.begin(), endpoints.end(), [&](auto& e) { return e.ref > entry.ref; });
+        endpoints.insert(after, std::move(entry));
     }
 
     EndpointEntry& require(MIDIRef ref) {
@@ -164,34 +172,52 @@ struct SimulatedMIDISystem::State {
 
     bool deliverable() const { return nextDelivery() < queue.size(); }
 
-    // Under `lock`: every client hears of the change once, later, on the main queue.
+    // Under `lock`: every client hears of the change once, later, on the main queue. As the
+    // kernel's announcements do, the change waits in the input of a client that does not read,
+    // where it takes room and goes if that input overflows.
     void setupChanged() {
         for (auto& [ref, client] : clients) {
-            if (client->notificationPending) continue;
-            client->notificationPending = true;
-            ++notificationsOutstanding;
-            std::weak_ptr<State> weakState = self;
-            std::weak_ptr<ClientEntry> weakClient = client;
-            MIDIRef clientRef = ref;
-            MainQueue::async([weakState, weakClient, clientRef] {
-                auto state = weakState.lock();
-                if (!state) return;
-                std::function<void()> notify;
-                {
-                    std::lock_guard guard(state->lock);
-                    --state->notificationsOutstanding;
-                    auto client = weakClient.lock();
-                    if (!client) return;
-                    client->notificationPending = false;
-                    if (!state->clients.contains(clientRef)) return;
-                    notify = client->onSetupChanged;
-                }
-                if (notify) notify();
-                std::lock_guard guard(state->lock);
-                ++state->notificationsDelivered;
-                state->changed.notify_all();
-            });
+            if (reads(ref)) {
+                notify(ref, client);
+            } else if (Input& input = inputs[ref]; input.queued >= input.pool) {
+                input.overflowed = true;
+            } else {
+                ++input.queued;
+                queue.push_back({0, ref, {}, true});
+            }
         }
+    }
+
+    // Under `lock`: the client hears of set-up changes once, later, on the main queue.
+    void notify(MIDIRef clientRef, const std::shared_ptr<ClientEntry>& client) {
+        if (client->notificationPending) return;
+        client->notificationPending = true;
+        ++notificationsOutstanding;
+        std::weak_ptr<State> weakState = self;
+        std::weak_ptr<ClientEntry> weakClient = client;
+        MainQueue::async([weakState, weakClient, clientRef] {
+            auto state = weakState.lock();
+            if (!state) return;
+            std::function<void()> observer;
+            {
+                std::lock_guard guard(state->lock);
+                --state->notificationsOutstanding;
+                auto client = weakClient.lock();
+                if (!client) return;
+                client->notificationPending = false;
+                if (!state->clients.contains(clientRef)) return;
+                observer = client->onSetupChanged;
+            }
+            if (observer) observer();
+            std::lock_guard guard(state->lock);
+            ++state->notificationsDelivered;
+            state->changed.notify_all();
+        });
+    }
+
+    // Under `lock`.
+    void notify(MIDIRef clientRef) {
+        if (auto client = clients.find(clientRef); client != clients.end()) notify(clientRef, client->second);
     }
 
     bool onDeliveryThread() const { return std::this_thread::get_id() == thread.get_id(); }
@@ -216,7 +242,8 @@ struct SimulatedMIDISystem::State {
             std::shared_ptr<std::function<void()>> lost;
             auto input = inputs.find(delivery.reader);
             if (input != inputs.end() && input->second.overflowed) {
-                // The first read after an overflow: the kernel clears the reader's whole queue.
+                // The first read after an overflow: the kernel clears the reader's whole queue,
+                // held set-up changes included.
                 std::erase_if(queue, [&](const Delivery& d) { return d.reader == delivery.reader; });
                 input->second.queued = 0;
                 input->second.overflowed = false;
@@ -224,7 +251,14 @@ struct SimulatedMIDISystem::State {
                     lost = client->second->onInputLost;
             } else {
                 if (input != inputs.end() && input->second.queued > 0) --input->second.queued;
-                if (auto port = ports.find(delivery.target); port != ports.end()) {
+                if (delivery.announcement) {
+                    // The backend reads what is queued in one go, and tells of its changes once.
+                    const auto held = std::erase_if(queue, [&](const Delivery& d) {
+                        return d.reader == delivery.reader && d.announcement;
+                    });
+                    if (input != inputs.end()) input->second.queued -= std::min(input->second.queued, held);
+                    notify(delivery.reader);
+                } else if (auto port = ports.find(delivery.target); port != ports.end()) {
                     callback = port->second.callback;
                 } else if (EndpointEntry* entry = endpoint(delivery.target)) {
                     callback = entry->receiver;
@@ -237,6 +271,8 @@ struct SimulatedMIDISystem::State {
             if (callback && *callback) (*callback)(delivery.bytes);
             running.unlock();
             guard.lock();
+            // As the ALSA backend does: the changes held with the lost input are looked for again.
+            if (lost) notify(delivery.reader);
             delivering = false;
             changed.notify_all();
         }
@@ -299,12 +335,31 @@ SimulatedMIDISystem::Device SimulatedMIDISystem::addDevice(const std::string& na
     return device;
 }
 
+SimulatedMIDISystem::Device SimulatedMIDISystem::addDevice(const std::string& name, Device at,
+                                                           std::optional<std::int32_t> uniqueID) {
+    std::lock_guard guard(state_->lock);
+    for (MIDIRef ref : {at.source, at.destination}) {
+        if (ref == 0 || state_->endpoint(ref) != nullptr || state_->ports.contains(ref) ||
+            state_->clients.contains(ref))
+            throw std::invalid_argument("a device comes back only where nothing is");
+    }
+    const std::int32_t id = uniqueID.value_or(state_->lastUniqueID + 1);
+    state_->lastUniqueID = std::max(state_->lastUniqueID, id + 1);
+    state_->insert({at.source, true, 0, name, id, false, {}, false});
+    state_->setupChanged();
+    state_->insert({at.destination, false, 0, name, id + 1, false, {}, true});
+    state_->setupChanged();
+    return at;
+}
+
 void SimulatedMIDISystem::remove(MIDIRef endpoint) {
     std::lock_guard guard(state_->lock);
     state_->require(endpoint);
     std::erase_if(state_->endpoints, [&](auto& e) { return e.ref == endpoint; });
     state_->readers.erase(endpoint);
     state_->writers.erase(endpoint);
+    // What a device had not taken yet goes with it, not to one plugged in at its address.
+    std::erase_if(state_->queue, [&](const State::Delivery& d) { return d.reader == endpoint; });
     state_->forgetInput(endpoint);
     state_->setupChanged();
 }

@@ -4,7 +4,8 @@
 // offline and remove them, make them send bytes, and read what was sent to them. Set-up changes
 // reach clients on the main queue, coalesced, as the real system's do; every received byte run
 // is delivered on one delivery thread, in the order it was sent. Every packet sent through the
-// system is recorded. Input overflows as the kernel's sequencer lets it (below). Thread-safe.
+// system is recorded. Input overflows as the kernel's sequencer lets it (below), set-up changes
+// held with it. Thread-safe.
 
 #include <chrono>
 #include <condition_variable>
@@ -63,6 +64,10 @@ public:
     // kernel's port does, the destination takes packets only from output ports connected to it
     // (others are refused and not recorded); other destinations take them from any.
     Device addDevice(const std::string& name, std::optional<std::int32_t> uniqueID = {});
+    // A removed device back at its old references, listed where they list, as the kernel gives a
+    // port made again its old client:port address; its connections went with its removal. A
+    // fresh unique ID unless one is given: the old one plays a return the system did not see.
+    Device addDevice(const std::string& name, Device at, std::optional<std::int32_t> uniqueID = {});
     void remove(MIDIRef endpoint);
     void remove(Device device);
     void rename(MIDIRef endpoint, std::optional<std::string> name);
@@ -97,7 +102,10 @@ public:
     // is sent to it in its pool, one event per run, until it reads it. A run that finds the pool
     // full is refused (a send reports receiverFull) and the reader has overflowed. At its next
     // read everything it had queued is thrown away and a client's input-lost callback runs, on
-    // the delivery thread; runs sent after that arrive as usual.
+    // the delivery thread, followed by a set-up notification, as the ALSA backend gives; runs
+    // sent after that arrive as usual. A client that does not read hears of no set-up change
+    // until it reads again: each change waits in its pool as the kernel's announcements do,
+    // taking room there, and goes with the rest if the pool overflows.
 
     static constexpr std::size_t defaultInputPool = 2000;  // what the ALSA backend asks for
     // At least one event.

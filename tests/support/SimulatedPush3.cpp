@@ -4,6 +4,7 @@
 #include <map>
 #include <mutex>
 #include <stdexcept>
+#include <string>
 #include <tuple>
 
 #include "core/MIDIStreamParser.h"
@@ -51,6 +52,8 @@ struct SimulatedPush3::State {
 
     SimulatedMIDISystem::Device device{};
     SimulatedMIDISystem::Device userPort{};
+    SimulatedMIDISystem::Device lastDevice{};  // where plugging back puts it
+    SimulatedMIDISystem::Device lastUserPort{};
     PortNaming naming = PortNaming::jacks;
     bool plugged = false;
     std::int32_t uniqueID = 0;
@@ -244,13 +247,22 @@ SimulatedPush3::~SimulatedPush3() { unplug(); }
 
 // ---- plugging
 
-void SimulatedPush3::plug(std::optional<std::int32_t> uniqueID) {
+void SimulatedPush3::plug(std::optional<std::int32_t> uniqueID) { plugIn(uniqueID, false); }
+
+void SimulatedPush3::plugBack(std::optional<std::int32_t> uniqueID) { plugIn(uniqueID, true); }
+
+void SimulatedPush3::plugIn(std::optional<std::int32_t> uniqueID, bool back) {
     std::lock_guard guard(state_->lock);
     State& s = *state_;
     if (s.plugged) return;
+    if (back && s.lastDevice.source == 0) throw std::logic_error("plugged back before it was ever plugged");
     const bool jacks = s.naming == PortNaming::jacks;
-    s.device = s.system->addDevice(jacks ? portName : genericPortName, uniqueID);
-    s.userPort = s.system->addDevice(jacks ? userPortName : genericUserPortName);
+    const std::string live = jacks ? portName : genericPortName;
+    const std::string user = jacks ? userPortName : genericUserPortName;
+    s.device = back ? s.system->addDevice(live, s.lastDevice, uniqueID) : s.system->addDevice(live, uniqueID);
+    s.userPort = back ? s.system->addDevice(user, s.lastUserPort) : s.system->addDevice(user);
+    s.lastDevice = s.device;
+    s.lastUserPort = s.userPort;
     for (const auto& source : s.system->sources()) {
         if (source.ref == s.device.source) s.uniqueID = source.uniqueID.value_or(0);
     }

@@ -62,6 +62,10 @@ public:
     // the device already is in that state.
 
     void plug(std::optional<std::int32_t> uniqueID = {});
+    // Plugs in again at the endpoints of the last plug, as ALSA gives ports made again soon (the
+    // device re-enumerated while the machine slept) the client:port addresses they had. A fresh
+    // unique ID unless one is given: the last plug's plays a return the bridge did not hear of.
+    void plugBack(std::optional<std::int32_t> uniqueID = {});
     void unplug();
     bool isPlugged() const;
     // The current endpoints of the Live Port (or the User Port, which plays nothing and answers
@@ -174,6 +178,8 @@ public:
     struct State;
 
 private:
+    void plugIn(std::optional<std::int32_t> uniqueID, bool back);
+
     std::shared_ptr<State> state_;
 };
 
