@@ -419,7 +419,9 @@ TEST_F(RealBridgeProgram, APushReplugWhileTheBridgeWasStoppedIsFoundAndSetUpAgai
     for (const bool overflow : {false, true}) {
         SCOPED_TRACE(overflow ? "with an overrun" : "without an overrun");
         ASSERT_TRUE(bridge->stop());
-        if (overflow) ASSERT_GT(floodFromPush(), 0u) << "the bridge's input never filled";
+        if (overflow) {
+            ASSERT_GT(floodFromPush(), 0u) << "the bridge's input never filled";
+        }
         push->removePort();
         push->addPort();
         ASSERT_EQ(push->address(), address);
