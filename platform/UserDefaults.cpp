@@ -153,8 +153,11 @@ void UserDefaults::load() {
     }
     const Aside aside = keepAside(file_);
     if (aside.error) {
+        // Still in its place, the file may hold the user's only copy of their settings.
+        keepsBrokenFile_ = true;
         report("could not read " + file_.string() + " (" + problem + ") nor move it to " +
-               aside.name.string() + " (" + aside.error.message() + "); using the defaults");
+               aside.name.string() + " (" + aside.error.message() +
+               "); using the defaults, and not saving over it");
     } else {
         report("could not read " + file_.string() + " (" + problem + "); kept it as " +
                aside.name.string() + " and using the defaults");
@@ -203,6 +206,7 @@ void UserDefaults::changed(std::unique_lock<std::mutex>& lock) {
 }
 
 void UserDefaults::flush() {
+    if (keepsBrokenFile_) return;
     std::optional<std::string> problem;
     {
         std::lock_guard writing(writeMutex_);

@@ -7,6 +7,8 @@
 // device in its place, more than 16 MiB, more than 500,000 values, values nested deeper than 64
 // levels, or too little memory left to read it) is moved aside under the first free name of
 // "defaults.json.corrupt", "defaults.json.corrupt.1", …, reported, and no values are used.
+// Where it cannot be moved aside (say the folder is read-only while the file is a link to a
+// writable one), nothing is saved over it for the instance's life: values set stay in memory.
 // In the file, integers are read as 64-bit integers and numbers with a fraction or exponent as
 // doubles; a key holding any other JSON value (null, array, object) reads as absent but is kept
 // when the file is written again. A double that is not finite is stored as null.
@@ -85,6 +87,8 @@ private:
     std::uint64_t changes_ = 0;  // counts changes; the file holds those up to `saved_`
     std::uint64_t saved_ = 0;
     bool writeScheduled_ = false;
+    // A broken file that could not be moved aside; set while loading, then only read.
+    bool keepsBrokenFile_ = false;
 
     std::mutex writeMutex_;  // one write at a time, newest values last
     bool failing_ = false;   // reported the current run of failed writes; under writeMutex_

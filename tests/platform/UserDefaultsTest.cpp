@@ -317,6 +317,42 @@ TEST_F(UserDefaultsTest, AFileThatCannotBeMovedAsideIsReportedWithTheNameTried) 
     EXPECT_EQ(readFile(folder / "defaults.json.corrupt"), "kept earlier");
 }
 
+TEST_F(UserDefaultsTest, ABrokenFileThatCannotBeMovedAsideIsNeverSavedOver) {
+    // The folder is read-only; the file is a link into a folder that can be written.
+    const fs::path dotfiles = root / "dotfiles";
+    const std::string broken = R"({"pads.root": 3,)";
+    fs::create_directories(dotfiles);
+    fs::create_directories(folder);
+    std::ofstream(dotfiles / "corvane.json") << broken;
+    fs::create_symlink(dotfiles / "corvane.json", folder / "defaults.json");
+    fs::permissions(root, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                              fs::perms::others_read | fs::perms::others_exec);
+    fs::permissions(dotfiles, fs::perms::all);
+    fs::permissions(dotfiles / "corvane.json", fs::perms::owner_read | fs::perms::owner_write |
+                                                   fs::perms::group_read | fs::perms::group_write |
+                                                   fs::perms::others_read | fs::perms::others_write);
+    fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                                fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+    // Root writes anywhere, so the child gives up its privileges to meet the read-only folder.
+    EXPECT_EXIT(
+        {
+            if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(3);
+            {
+                UserDefaults defaults(folder, {}, 0ms);
+                defaults.set("pads.root", std::int64_t{4});
+                defaults.flush();
+                if (defaults.value("pads.root") != SettingValue{std::int64_t{4}}) _exit(4);
+            }
+            std::fflush(stderr);
+            _exit(0);
+        },
+        testing::ExitedWithCode(0),
+        "nor move it to .*defaults.json.corrupt \\(.*\\); using the defaults, and not saving over it\n$");
+    EXPECT_EQ(readFile(dotfiles / "corvane.json"), broken);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dotfiles), fs::directory_iterator()), 1);
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
+}
+
 TEST_F(UserDefaultsTest, AFileThatCannotBeReadIsKeptAsideRatherThanOverwritten) {
     writeFile(R"({"pads.root": 3})");
     fs::permissions(root, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
