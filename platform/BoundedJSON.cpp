@@ -149,7 +149,51 @@ private:
     std::string problem_;
 };
 
+// Counts what the array or object holds and the bytes its indenting adds, depth being the arrays
+// and objects around it. Scalars are counted by the container, which finds them faster than a call
+// for each would.
+bool within(const json& container, std::size_t depth, Limits limits, unsigned indent, Measured& measured,
+            std::size_t& values) {
+    // Recursing is safe: the walk goes no deeper than the bound.
+    if (depth == limits.maxDepth) {
+        measured.refused = "nested deeper than " + std::to_string(limits.maxDepth) + " levels";
+        return false;
+    }
+    const std::size_t size = container.size();
+    values += size;
+    if (values > limits.maxValues) {
+        measured.refused = "more than " + std::to_string(limits.maxValues) + " values";
+        return false;
+    }
+    if (size == 0) return true;
+    // A line end after the opening bracket and after each element, each element indented one
+    // step more than the closing bracket; in objects a space after each colon.
+    const std::size_t step = indent;
+    const auto deeper = [&](const json& value) {
+        return !value.is_structured() || within(value, depth + 1, limits, indent, measured, values);
+    };
+    if (const auto* array = container.get_ptr<const json::array_t*>()) {
+        measured.indentation += 1 + size * (step * (depth + 1) + 1) + step * depth;
+        return std::all_of(array->begin(), array->end(), deeper);
+    }
+    measured.indentation += 1 + size * (step * (depth + 1) + 2) + step * depth;
+    const auto& object = container.get_ref<const json::object_t&>();
+    return std::all_of(object.begin(), object.end(),
+                       [&](const auto& member) { return deeper(member.second); });
+}
+
 }  // namespace
+
+Measured measure(const json& document, Limits limits, unsigned indent) {
+    Measured measured;
+    std::size_t values = 1;
+    if (values > limits.maxValues) {
+        measured.refused = "more than " + std::to_string(limits.maxValues) + " values";
+    } else if (document.is_structured()) {
+        within(document, 0, limits, indent, measured, values);
+    }
+    return measured;
+}
 
 std::variant<json, std::string> parse(std::string_view text, Limits limits) {
     json document;

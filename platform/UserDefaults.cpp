@@ -107,6 +107,33 @@ std::string describe(const FileReplaceFailure& failure) {
     return what + failure.error.message();
 }
 
+// The file's text, indented for a person to read where that is within the bound on size, else
+// compact; empty, with why in `refused`, when the next start would refuse either. Invalid UTF-8
+// in a text is replaced rather than refused, so the rest still saves.
+std::string fileText(const json& values, std::string& refused) {
+    const auto measured =
+        BoundedJSON::measure(values, {UserDefaults::maxNesting, UserDefaults::maxValues}, 2);
+    if (measured.refused) {
+        refused = *measured.refused;
+        return {};
+    }
+    // Room for the last line's end.
+    const std::size_t maxBytes = UserDefaults::maxFileMebibytes * 1024 * 1024 - 1;
+    std::size_t compactBytes = 0;
+    // Deep nesting may grow many times over when indented: such a text is never built.
+    if (measured.indentation <= maxBytes) {
+        std::string text = values.dump(2, ' ', false, json::error_handler_t::replace);
+        if (text.size() <= maxBytes) return std::move(text) + "\n";
+        compactBytes = text.size() - measured.indentation;
+    }
+    if (compactBytes <= maxBytes) {
+        std::string text = values.dump(-1, ' ', false, json::error_handler_t::replace);
+        if (text.size() <= maxBytes) return std::move(text) + "\n";
+    }
+    refused = "larger than " + std::to_string(UserDefaults::maxFileMebibytes) + " MiB";
+    return {};
+}
+
 }  // namespace
 
 UserDefaults::UserDefaults(fs::path folder, ProblemHandler onProblem, std::chrono::milliseconds writeDelay)
@@ -211,16 +238,24 @@ void UserDefaults::flush() {
     {
         std::lock_guard writing(writeMutex_);
         std::string text;
+        std::string refused;
         std::uint64_t generation;
         {
             std::lock_guard lock(mutex_);
             if (changes_ == saved_) return;
             generation = changes_;
-            // Invalid UTF-8 in a text is replaced rather than refused, so the rest still saves.
-            text = values_.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
+            text = fileText(values_, refused);
         }
-        if (auto failure = replaceFileKeepingLink(file_, text, fs::perms::owner_read | fs::perms::owner_write)) {
-            if (!failing_) problem = "could not save " + file_.string() + ": " + describe(*failure);
+        std::optional<FileReplaceFailure> failure;
+        if (refused.empty()) {
+            failure = replaceFileKeepingLink(file_, text, fs::perms::owner_read | fs::perms::owner_write);
+        }
+        if (!refused.empty() || failure) {
+            if (!failing_) {
+                problem = "could not save " + file_.string() + ": " +
+                          (failure ? describe(*failure)
+                                   : "the next start would refuse it (" + refused + "); kept the old file");
+            }
             failing_ = true;
         } else {
             failing_ = false;

@@ -255,6 +255,47 @@ TEST_F(UserDefaultsTest, FilesAtTheBoundsLoadOrAreKeptAsideWithinMemory) {
     EXPECT_EQ(problems.size(), 1u);
 }
 
+TEST_F(UserDefaultsTest, ASaveNeverWritesAFileTheNextStartWouldRefuse) {
+    // Chains of arrays nested as deep as allowed, as many as the bound on values takes: compact,
+    // about a megabyte; indented, tens of megabytes.
+    const std::size_t perChain = UserDefaults::maxNesting - 2;
+    const std::string chain = std::string(perChain, '[') + std::string(perChain, ']');
+    std::string text = R"({"pads.root": 5, "a": [)" + chain;
+    std::size_t values = 3 + perChain;
+    for (; values + perChain <= UserDefaults::maxValues; values += perChain) text += "," + chain;
+    writeFile(text + "]}");
+    const fs::path file = folder / "defaults.json";
+    auto defaults = open();
+    defaults->set("pads.root", std::int64_t{6});
+    defaults->flush();
+    EXPECT_LE(fs::file_size(file), UserDefaults::maxFileMebibytes * 1024 * 1024);
+    EXPECT_EQ(open()->value("pads.root"), SettingValue{std::int64_t{6}});
+    EXPECT_TRUE(problems.empty()) << problems[0];
+    const std::string saved = readFile(file);
+
+    // One value more than a start takes.
+    for (; values <= UserDefaults::maxValues; ++values) defaults->set("k" + std::to_string(values), true);
+    defaults->flush();
+    ASSERT_EQ(problems.size(), 1u);
+    const std::string refused = "could not save " + file.string() +
+                                ": the next start would refuse it (more than " +
+                                std::to_string(UserDefaults::maxValues) + " values); kept the old file";
+    EXPECT_NE(problems[0].find(refused), std::string::npos) << problems[0];
+    EXPECT_TRUE(readFile(file) == saved) << "the old file stays";
+
+    // Too long even without indentation.
+    defaults.reset();
+    problems.clear();
+    defaults = open();
+    defaults->set("notes", std::string(UserDefaults::maxFileMebibytes * 1024 * 1024, 'x'));
+    defaults->flush();
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_NE(problems[0].find(": the next start would refuse it (larger than 16 MiB); kept the old file"),
+              std::string::npos)
+        << problems[0];
+    EXPECT_TRUE(readFile(file) == saved) << "the old file stays";
+}
+
 TEST_F(UserDefaultsTest, RunningOutOfMemoryWhileParsingKeepsTheFileAside) {
 #if defined(__SANITIZE_ADDRESS__)
     GTEST_SKIP() << "AddressSanitizer reserves terabytes of address space: no address-space limit holds";
