@@ -141,6 +141,7 @@ UserDefaults::UserDefaults(fs::path folder, ProblemHandler onProblem, std::chron
       file_(folder_ / "defaults.json"),
       onProblem_(std::move(onProblem)),
       writeDelay_(writeDelay),
+      outOfMemory_("could not save " + file_.string() + ": not enough memory; kept the old file"),
       queue_(std::make_unique<SerialQueue>("corvane.defaults")) {
     load();
     std::lock_guard lock(registry().mutex);
@@ -235,35 +236,48 @@ void UserDefaults::changed(std::unique_lock<std::mutex>& lock) {
 void UserDefaults::flush() {
     if (keepsBrokenFile_) return;
     std::optional<std::string> problem;
+    bool outOfMemory = false;
     {
         std::lock_guard writing(writeMutex_);
-        std::string text;
-        std::string refused;
-        std::uint64_t generation;
-        {
-            std::lock_guard lock(mutex_);
-            if (changes_ == saved_) return;
-            generation = changes_;
-            text = fileText(values_, refused);
-        }
-        std::optional<FileReplaceFailure> failure;
-        if (refused.empty()) {
-            failure = replaceFileKeepingLink(file_, text, fs::perms::owner_read | fs::perms::owner_write);
-        }
-        if (!refused.empty() || failure) {
-            if (!failing_) {
-                problem = "could not save " + file_.string() + ": " +
-                          (failure ? describe(*failure)
-                                   : "the next start would refuse it (" + refused + "); kept the old file");
+        try {
+            std::string text;
+            std::string refused;
+            std::uint64_t generation;
+            {
+                std::lock_guard lock(mutex_);
+                if (changes_ == saved_) return;
+                generation = changes_;
+                text = fileText(values_, refused);
             }
+            std::optional<FileReplaceFailure> failure;
+            if (refused.empty()) {
+                failure = replaceFileKeepingLink(file_, text, fs::perms::owner_read | fs::perms::owner_write);
+            }
+            if (!refused.empty() || failure) {
+                if (!failing_) {
+                    problem =
+                        "could not save " + file_.string() + ": " +
+                        (failure ? describe(*failure)
+                                 : "the next start would refuse it (" + refused + "); kept the old file");
+                }
+                failing_ = true;
+            } else {
+                failing_ = false;
+                std::lock_guard lock(mutex_);
+                saved_ = generation;
+            }
+        } catch (const std::bad_alloc&) {
+            // The text of large values may not fit while memory is short; the values stay, and so
+            // does the old file, for the next try.
+            outOfMemory = !failing_;
             failing_ = true;
-        } else {
-            failing_ = false;
-            std::lock_guard lock(mutex_);
-            saved_ = generation;
         }
     }
-    if (problem) report(*problem);
+    if (outOfMemory) {
+        report(outOfMemory_);
+    } else if (problem) {
+        report(*problem);
+    }
 }
 
 void UserDefaults::flushAll() {

@@ -20,8 +20,8 @@
 // file in the same folder, fsync, rename, then fsync of the folder; a missing folder is created.
 // Where the file is a symbolic link to a regular file, the link stays and its target is replaced
 // that way, in the target's folder.
-// A write that fails throws nothing and leaves the old file as it was: it is reported, the
-// values stay in memory, and the next change or flush tries again.
+// A write that fails, be it for want of memory, throws nothing and leaves the old file as it was:
+// it is reported, the values stay in memory, and the next change or flush tries again.
 //
 // Problems go to `onProblem` (any thread, no lock of the defaults held), or, without one, to
 // standard error. Every function may be called from any thread.
@@ -81,6 +81,7 @@ private:
     const std::filesystem::path file_;
     const ProblemHandler onProblem_;
     const std::chrono::milliseconds writeDelay_;
+    const std::string outOfMemory_;  // composed early: when it is needed, memory is short
 
     mutable std::mutex mutex_;  // guards the fields below
     nlohmann::json values_ = nlohmann::json::object();

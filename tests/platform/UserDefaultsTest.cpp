@@ -5,10 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <malloc.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
@@ -327,6 +329,56 @@ TEST_F(UserDefaultsTest, RunningOutOfMemoryWhileParsingKeepsTheFileAside) {
             _exit(0);
         },
         testing::ExitedWithCode(0), "not enough memory to read it\\); kept it as .*defaults.json.corrupt");
+#endif
+}
+
+TEST_F(UserDefaultsTest, RunningOutOfMemoryWhileSavingKeepsTheOldFileAndTriesAgain) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer reserves terabytes of address space: no address-space limit holds";
+#else
+    const std::size_t size = 12 * 1024 * 1024;
+    writeFile(R"({"pads.root": 5, "notes": ")" + std::string(size, 'x') + "\"}");
+    // As above, a fresh process runs this test again, in a folder of its own.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            // Large blocks each get a mapping of their own, returned when freed, and every
+            // thread takes from the one arena: the limit below leaves no room for the text.
+            if (mallopt(M_MMAP_THRESHOLD, 128 * 1024) != 1 || mallopt(M_ARENA_MAX, 1) != 1) _exit(3);
+            std::atomic<bool> reported = false;
+            UserDefaults defaults(
+                folder,
+                [&](const std::string& m) {
+                    std::fprintf(stderr, "%s\n", m.c_str());
+                    reported = true;
+                },
+                1ms);
+            // A first save, with room.
+            defaults.set("pads.root", std::int64_t{6});
+            defaults.flush();
+            std::size_t pages = 0;
+            std::ifstream("/proc/self/statm") >> pages;
+            rlimit limit{};
+            if (getrlimit(RLIMIT_AS, &limit) != 0) _exit(4);
+            const rlim_t unlimited = limit.rlim_cur;
+            limit.rlim_cur = pages * static_cast<rlim_t>(::sysconf(_SC_PAGESIZE)) + 4 * 1024 * 1024;
+            if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(5);
+            // Saved on the defaults' queue.
+            defaults.set("pads.root", std::int64_t{7});
+            for (int i = 0; i < 1000 && !reported; ++i) std::this_thread::sleep_for(10ms);
+            if (!reported) _exit(6);
+            limit.rlim_cur = unlimited;
+            if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(7);
+            if (readFile(folder / "defaults.json").find("\"pads.root\": 6") == std::string::npos) _exit(8);
+            defaults.flush();
+            if (readFile(folder / "defaults.json").find("\"pads.root\": 7") == std::string::npos) _exit(9);
+            if (std::distance(fs::directory_iterator(folder), fs::directory_iterator()) != 1) _exit(10);
+            fs::remove_all(root);
+            std::fflush(stderr);
+            _exit(0);
+        },
+        testing::ExitedWithCode(0),
+        "could not save .*defaults.json: not enough memory; kept the old file\n$");
 #endif
 }
 
