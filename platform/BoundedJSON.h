@@ -21,7 +21,8 @@ struct Limits {
 };
 
 // The document, or why the text is refused: "nested deeper than N levels", "more than N values"
-// or the parser's own message, whose quote of the text is bounded and made printable.
+// or the parser's own message, whose quote of the text is bounded and made printable, and whose
+// line and column are the text's; blank lines before a typo cost the message nothing.
 // Running out of memory throws std::bad_alloc, and what was built is freed without allocating.
 std::variant<nlohmann::json, std::string> parse(std::string_view text, Limits limits);
 

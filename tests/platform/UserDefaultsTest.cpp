@@ -391,6 +391,24 @@ TEST_F(UserDefaultsTest, TheParsersQuoteOfALongTokenIsCutShort) {
     EXPECT_NE(problems[0].find(quoted), std::string::npos) << problems[0].substr(0, 2'000);
 }
 
+TEST_F(UserDefaultsTest, BlankLinesBeforeATypoCostNoMoreThanTheirText) {
+    // The parser's message quotes all it read since the last text or number, and spells each
+    // line end out in eight characters.
+    const std::size_t lines = UserDefaults::maxFileMebibytes * 1024 * 1024 - 14;
+    writeFile(std::string(lines, '\n') + "{pads.root: 5}");
+    withinBounds(std::chrono::seconds(10), 64, [&] { open(); });
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_LT(problems[0].size(), 1'000u) << problems[0].substr(0, 1'000);
+    const std::string place = "at line " + std::to_string(lines + 1) + ", column 2: ";
+    EXPECT_NE(problems[0].find(place), std::string::npos) << problems[0].substr(0, 1'000);
+
+    // Lines and columns are the file's.
+    writeFile("{\n\t\"pads.root\": 5,\r\n    pads.key: 2\n}");
+    open();
+    ASSERT_EQ(problems.size(), 2u);
+    EXPECT_NE(problems[1].find("at line 3, column 5: "), std::string::npos) << problems[1];
+}
+
 TEST_F(UserDefaultsTest, AFileThatCannotBeMovedAsideIsReportedWithTheNameTried) {
     // A path of 4,086 bytes leaves room for "defaults.json.corrupt", which is taken, but not for
     // "defaults.json.corrupt.1": the kernel refuses names past 4,095 bytes.
