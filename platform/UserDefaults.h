@@ -19,9 +19,12 @@
 // program's termination handlers. Each write replaces the whole file atomically: a temporary
 // file in the same folder, fsync, rename, then fsync of the folder; a missing folder is created.
 // Where the file is a symbolic link to a regular file, the link stays and its target is replaced
-// that way, in the target's folder.
-// A write that fails, be it for want of memory, throws nothing and leaves the old file as it was:
-// it is reported, the values stay in memory, and the next change or flush tries again.
+// that way, in the target's folder. The file is indented, or compact where indenting would take
+// it past 16 MiB; a file that the next start would refuse even so (past 16 MiB, more than
+// 500,000 values, nested deeper than 64 levels) is not written.
+// A write that fails or is refused, be it for want of memory, throws nothing and leaves the old
+// file as it was: it is reported, the values stay in memory, and the next change or flush tries
+// again.
 //
 // Problems go to `onProblem` (any thread, no lock of the defaults held), or, without one, to
 // standard error. Every function may be called from any thread.
@@ -82,14 +85,13 @@ private:
     const ProblemHandler onProblem_;
     const std::chrono::milliseconds writeDelay_;
     const std::string outOfMemory_;  // composed early: when it is needed, memory is short
+    bool keepsBrokenFile_ = false;   // could not move a broken file aside; set while loading, then read
 
     mutable std::mutex mutex_;  // guards the fields below
     nlohmann::json values_ = nlohmann::json::object();
     std::uint64_t changes_ = 0;  // counts changes; the file holds those up to `saved_`
     std::uint64_t saved_ = 0;
     bool writeScheduled_ = false;
-    // A broken file that could not be moved aside; set while loading, then only read.
-    bool keepsBrokenFile_ = false;
 
     std::mutex writeMutex_;  // one write at a time, newest values last
     bool failing_ = false;   // reported the current run of failed writes; under writeMutex_
