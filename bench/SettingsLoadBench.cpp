@@ -4,12 +4,16 @@
 // Loading stops at the first value past the bound on values, so at the size bound the worst
 // shapes cost only what comes before it; "values" shows how many a file holds, "refused" whether
 // it was kept aside.
+// Broken files cost what the parser spends on its message: every character since the last text
+// or number is kept for it, so blank lines, spaces or literals before a typo are quoted whole.
+// Saving: a change to a large file written out again, as a change within the program does.
 
 #include "platform/UserDefaults.h"
 #include "tests/support/TemporaryFolder.h"
 
 #include <benchmark/benchmark.h>
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -21,7 +25,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-enum class Shape { flat, objects, nestedArrays, keys, keysInNoOrder };
+enum class Shape { flat, objects, nestedArrays, keys, keysInNoOrder, blankLines, spaces, literals };
 
 // A text of about `size` bytes of one shape, cut short where it would hold more than `maxValues`.
 struct SettingsText {
@@ -86,6 +90,21 @@ SettingsText settingsText(Shape shape, std::size_t size, std::size_t maxValues) 
             }
             text += "}";
             break;
+        case Shape::blankLines:
+        case Shape::spaces:
+            // Unquoted keys: a typo that no text or number comes before.
+            text.assign(size - 16, shape == Shape::blankLines ? '\n' : ' ');
+            text += "{pads.root: 5}";
+            break;
+        case Shape::literals:
+            text = "[true";
+            ++values;
+            while (room(16, 1)) {
+                text += ",true";
+                ++values;
+            }
+            text += ",tru]";
+            break;
     }
     return made;
 }
@@ -126,6 +145,47 @@ BENCHMARK_CAPTURE(BM_LoadSettings, objects, Shape::objects)->Apply(sizes);
 BENCHMARK_CAPTURE(BM_LoadSettings, nestedArrays, Shape::nestedArrays)->Apply(sizes);
 BENCHMARK_CAPTURE(BM_LoadSettings, keys, Shape::keys)->Apply(sizes);
 BENCHMARK_CAPTURE(BM_LoadSettings, keysInNoOrder, Shape::keysInNoOrder)->Apply(sizes);
+
+// Broken from the start: 1 MB and the size bound, the literals as many as are taken.
+void brokenSizes(benchmark::internal::Benchmark* bench) {
+    const auto bound = static_cast<std::int64_t>(UserDefaults::maxFileMebibytes * 1024 * 1024);
+    bench->Args({1'000'000, 1})->Args({bound, 1})->Unit(benchmark::kMillisecond);
+}
+
+BENCHMARK_CAPTURE(BM_LoadSettings, blankLines, Shape::blankLines)->Apply(brokenSizes);
+BENCHMARK_CAPTURE(BM_LoadSettings, spaces, Shape::spaces)->Apply(brokenSizes);
+BENCHMARK_CAPTURE(BM_LoadSettings, literals, Shape::literals)->Apply(brokenSizes);
+
+// One change to a file of the shape, saved; "bytes" is the size of the file written. Room is left
+// for the changed key among the values.
+void BM_SaveSettings(benchmark::State& state, Shape shape) {
+    const fs::path folder = newTemporaryFolder("corvane-bench-settings");
+    const SettingsText made =
+        settingsText(shape, static_cast<std::size_t>(state.range(0)), UserDefaults::maxValues - 1);
+    std::ofstream(folder / "defaults.json") << made.text;
+    bool refused = false;
+    UserDefaults defaults(folder, [&](const std::string&) { refused = true; }, std::chrono::hours(1));
+    std::int64_t root = 0;
+    for (auto _ : state) {
+        defaults.set("pads.root", ++root);
+        defaults.flush();
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(made.text.size()));
+    std::error_code ignored;
+    state.counters["bytes"] = static_cast<double>(fs::file_size(defaults.filePath(), ignored));
+    state.counters["refused"] = refused ? 1 : 0;
+    fs::remove_all(folder);
+}
+
+// At the size bound the change leaves the indented text too long, so the file is written compact.
+void saveSizes(benchmark::internal::Benchmark* bench) {
+    const auto bound = static_cast<std::int64_t>(UserDefaults::maxFileMebibytes * 1024 * 1024);
+    bench->Args({1'000'000})->Args({15'000'000})->Args({bound})->Unit(benchmark::kMillisecond);
+}
+
+BENCHMARK_CAPTURE(BM_SaveSettings, flat, Shape::flat)->Apply(saveSizes);
+BENCHMARK_CAPTURE(BM_SaveSettings, keys, Shape::keys)->Apply(saveSizes);
+BENCHMARK_CAPTURE(BM_SaveSettings, nestedArrays, Shape::nestedArrays)->Apply(saveSizes);
 
 }  // namespace
 }  // namespace corvane

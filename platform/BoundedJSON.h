@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -20,8 +21,18 @@ struct Limits {
 };
 
 // The document, or why the text is refused: "nested deeper than N levels", "more than N values"
-// or the parser's own message, whose quote of the text is bounded and made printable.
+// or the parser's own message, whose quote of the text is bounded and made printable, and whose
+// line and column are the text's; blank lines before a typo cost the message nothing.
 // Running out of memory throws std::bad_alloc, and what was built is freed without allocating.
 std::variant<nlohmann::json, std::string> parse(std::string_view text, Limits limits);
+
+// Why parse() would refuse any text of the document, in its words, and how much longer
+// json::dump(indent) is than the compact json::dump(): one walk, stopping at the first value past
+// a bound, that lets a writer see a text too long before building it.
+struct Measured {
+    std::optional<std::string> refused;
+    std::size_t indentation = 0;
+};
+Measured measure(const nlohmann::json& document, Limits limits, unsigned indent);
 
 }  // namespace corvane::BoundedJSON

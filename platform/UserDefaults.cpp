@@ -107,6 +107,33 @@ std::string describe(const FileReplaceFailure& failure) {
     return what + failure.error.message();
 }
 
+// The file's text, indented for a person to read where that is within the bound on size, else
+// compact; empty, with why in `refused`, when the next start would refuse either. Invalid UTF-8
+// in a text is replaced rather than refused, so the rest still saves.
+std::string fileText(const json& values, std::string& refused) {
+    const auto measured =
+        BoundedJSON::measure(values, {UserDefaults::maxNesting, UserDefaults::maxValues}, 2);
+    if (measured.refused) {
+        refused = *measured.refused;
+        return {};
+    }
+    // Room for the last line's end.
+    const std::size_t maxBytes = UserDefaults::maxFileMebibytes * 1024 * 1024 - 1;
+    std::size_t compactBytes = 0;
+    // Deep nesting may grow many times over when indented: such a text is never built.
+    if (measured.indentation <= maxBytes) {
+        std::string text = values.dump(2, ' ', false, json::error_handler_t::replace);
+        if (text.size() <= maxBytes) return std::move(text) + "\n";
+        compactBytes = text.size() - measured.indentation;
+    }
+    if (compactBytes <= maxBytes) {
+        std::string text = values.dump(-1, ' ', false, json::error_handler_t::replace);
+        if (text.size() <= maxBytes) return std::move(text) + "\n";
+    }
+    refused = "larger than " + std::to_string(UserDefaults::maxFileMebibytes) + " MiB";
+    return {};
+}
+
 }  // namespace
 
 UserDefaults::UserDefaults(fs::path folder, ProblemHandler onProblem, std::chrono::milliseconds writeDelay)
@@ -114,6 +141,7 @@ UserDefaults::UserDefaults(fs::path folder, ProblemHandler onProblem, std::chron
       file_(folder_ / "defaults.json"),
       onProblem_(std::move(onProblem)),
       writeDelay_(writeDelay),
+      outOfMemory_("could not save " + file_.string() + ": not enough memory; kept the old file"),
       queue_(std::make_unique<SerialQueue>("corvane.defaults")) {
     load();
     std::lock_guard lock(registry().mutex);
@@ -153,8 +181,11 @@ void UserDefaults::load() {
     }
     const Aside aside = keepAside(file_);
     if (aside.error) {
+        // Still in its place, the file may hold the user's only copy of their settings.
+        keepsBrokenFile_ = true;
         report("could not read " + file_.string() + " (" + problem + ") nor move it to " +
-               aside.name.string() + " (" + aside.error.message() + "); using the defaults");
+               aside.name.string() + " (" + aside.error.message() +
+               "); using the defaults, and not saving over it");
     } else {
         report("could not read " + file_.string() + " (" + problem + "); kept it as " +
                aside.name.string() + " and using the defaults");
@@ -203,28 +234,50 @@ void UserDefaults::changed(std::unique_lock<std::mutex>& lock) {
 }
 
 void UserDefaults::flush() {
+    if (keepsBrokenFile_) return;
     std::optional<std::string> problem;
+    bool outOfMemory = false;
     {
         std::lock_guard writing(writeMutex_);
-        std::string text;
-        std::uint64_t generation;
-        {
-            std::lock_guard lock(mutex_);
-            if (changes_ == saved_) return;
-            generation = changes_;
-            // Invalid UTF-8 in a text is replaced rather than refused, so the rest still saves.
-            text = values_.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
-        }
-        if (auto failure = replaceFileKeepingLink(file_, text, fs::perms::owner_read | fs::perms::owner_write)) {
-            if (!failing_) problem = "could not save " + file_.string() + ": " + describe(*failure);
+        try {
+            std::string text;
+            std::string refused;
+            std::uint64_t generation;
+            {
+                std::lock_guard lock(mutex_);
+                if (changes_ == saved_) return;
+                generation = changes_;
+                text = fileText(values_, refused);
+            }
+            std::optional<FileReplaceFailure> failure;
+            if (refused.empty()) {
+                failure = replaceFileKeepingLink(file_, text, fs::perms::owner_read | fs::perms::owner_write);
+            }
+            if (!refused.empty() || failure) {
+                if (!failing_) {
+                    problem =
+                        "could not save " + file_.string() + ": " +
+                        (failure ? describe(*failure)
+                                 : "the next start would refuse it (" + refused + "); kept the old file");
+                }
+                failing_ = true;
+            } else {
+                failing_ = false;
+                std::lock_guard lock(mutex_);
+                saved_ = generation;
+            }
+        } catch (const std::bad_alloc&) {
+            // The text of large values may not fit while memory is short; the values stay, and so
+            // does the old file, for the next try.
+            outOfMemory = !failing_;
             failing_ = true;
-        } else {
-            failing_ = false;
-            std::lock_guard lock(mutex_);
-            saved_ = generation;
         }
     }
-    if (problem) report(*problem);
+    if (outOfMemory) {
+        report(outOfMemory_);
+    } else if (problem) {
+        report(*problem);
+    }
 }
 
 void UserDefaults::flushAll() {

@@ -7,6 +7,8 @@
 // device in its place, more than 16 MiB, more than 500,000 values, values nested deeper than 64
 // levels, or too little memory left to read it) is moved aside under the first free name of
 // "defaults.json.corrupt", "defaults.json.corrupt.1", …, reported, and no values are used.
+// Where it cannot be moved aside (say the folder is read-only while the file is a link to a
+// writable one), nothing is saved over it for the instance's life: values set stay in memory.
 // In the file, integers are read as 64-bit integers and numbers with a fraction or exponent as
 // doubles; a key holding any other JSON value (null, array, object) reads as absent but is kept
 // when the file is written again. A double that is not finite is stored as null.
@@ -17,9 +19,12 @@
 // program's termination handlers. Each write replaces the whole file atomically: a temporary
 // file in the same folder, fsync, rename, then fsync of the folder; a missing folder is created.
 // Where the file is a symbolic link to a regular file, the link stays and its target is replaced
-// that way, in the target's folder.
-// A write that fails throws nothing and leaves the old file as it was: it is reported, the
-// values stay in memory, and the next change or flush tries again.
+// that way, in the target's folder. The file is indented, or compact where indenting would take
+// it past 16 MiB; a file that the next start would refuse even so (past 16 MiB, more than
+// 500,000 values, nested deeper than 64 levels) is not written.
+// A write that fails or is refused, be it for want of memory, throws nothing and leaves the old
+// file as it was: it is reported, the values stay in memory, and the next change or flush tries
+// again.
 //
 // Problems go to `onProblem` (any thread, no lock of the defaults held), or, without one, to
 // standard error. Every function may be called from any thread.
@@ -79,6 +84,8 @@ private:
     const std::filesystem::path file_;
     const ProblemHandler onProblem_;
     const std::chrono::milliseconds writeDelay_;
+    const std::string outOfMemory_;  // composed early: when it is needed, memory is short
+    bool keepsBrokenFile_ = false;   // could not move a broken file aside; set while loading, then read
 
     mutable std::mutex mutex_;  // guards the fields below
     nlohmann::json values_ = nlohmann::json::object();

@@ -5,10 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <malloc.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
@@ -255,6 +257,47 @@ TEST_F(UserDefaultsTest, FilesAtTheBoundsLoadOrAreKeptAsideWithinMemory) {
     EXPECT_EQ(problems.size(), 1u);
 }
 
+TEST_F(UserDefaultsTest, ASaveNeverWritesAFileTheNextStartWouldRefuse) {
+    // Chains of arrays nested as deep as allowed, as many as the bound on values takes: compact,
+    // about a megabyte; indented, tens of megabytes.
+    const std::size_t perChain = UserDefaults::maxNesting - 2;
+    const std::string chain = std::string(perChain, '[') + std::string(perChain, ']');
+    std::string text = R"({"pads.root": 5, "a": [)" + chain;
+    std::size_t values = 3 + perChain;
+    for (; values + perChain <= UserDefaults::maxValues; values += perChain) text += "," + chain;
+    writeFile(text + "]}");
+    const fs::path file = folder / "defaults.json";
+    auto defaults = open();
+    defaults->set("pads.root", std::int64_t{6});
+    defaults->flush();
+    EXPECT_LE(fs::file_size(file), UserDefaults::maxFileMebibytes * 1024 * 1024);
+    EXPECT_EQ(open()->value("pads.root"), SettingValue{std::int64_t{6}});
+    EXPECT_TRUE(problems.empty()) << problems[0];
+    const std::string saved = readFile(file);
+
+    // One value more than a start takes.
+    for (; values <= UserDefaults::maxValues; ++values) defaults->set("k" + std::to_string(values), true);
+    defaults->flush();
+    ASSERT_EQ(problems.size(), 1u);
+    const std::string refused = "could not save " + file.string() +
+                                ": the next start would refuse it (more than " +
+                                std::to_string(UserDefaults::maxValues) + " values); kept the old file";
+    EXPECT_NE(problems[0].find(refused), std::string::npos) << problems[0];
+    EXPECT_TRUE(readFile(file) == saved) << "the old file stays";
+
+    // Too long even without indentation.
+    defaults.reset();
+    problems.clear();
+    defaults = open();
+    defaults->set("notes", std::string(UserDefaults::maxFileMebibytes * 1024 * 1024, 'x'));
+    defaults->flush();
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_NE(problems[0].find(": the next start would refuse it (larger than 16 MiB); kept the old file"),
+              std::string::npos)
+        << problems[0];
+    EXPECT_TRUE(readFile(file) == saved) << "the old file stays";
+}
+
 TEST_F(UserDefaultsTest, RunningOutOfMemoryWhileParsingKeepsTheFileAside) {
 #if defined(__SANITIZE_ADDRESS__)
     GTEST_SKIP() << "AddressSanitizer reserves terabytes of address space: no address-space limit holds";
@@ -289,6 +332,56 @@ TEST_F(UserDefaultsTest, RunningOutOfMemoryWhileParsingKeepsTheFileAside) {
 #endif
 }
 
+TEST_F(UserDefaultsTest, RunningOutOfMemoryWhileSavingKeepsTheOldFileAndTriesAgain) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer reserves terabytes of address space: no address-space limit holds";
+#else
+    const std::size_t size = 12 * 1024 * 1024;
+    writeFile(R"({"pads.root": 5, "notes": ")" + std::string(size, 'x') + "\"}");
+    // As above, a fresh process runs this test again, in a folder of its own.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            // Large blocks each get a mapping of their own, returned when freed, and every
+            // thread takes from the one arena: the limit below leaves no room for the text.
+            if (mallopt(M_MMAP_THRESHOLD, 128 * 1024) != 1 || mallopt(M_ARENA_MAX, 1) != 1) _exit(3);
+            std::atomic<bool> reported = false;
+            UserDefaults defaults(
+                folder,
+                [&](const std::string& m) {
+                    std::fprintf(stderr, "%s\n", m.c_str());
+                    reported = true;
+                },
+                1ms);
+            // A first save, with room.
+            defaults.set("pads.root", std::int64_t{6});
+            defaults.flush();
+            std::size_t pages = 0;
+            std::ifstream("/proc/self/statm") >> pages;
+            rlimit limit{};
+            if (getrlimit(RLIMIT_AS, &limit) != 0) _exit(4);
+            const rlim_t unlimited = limit.rlim_cur;
+            limit.rlim_cur = pages * static_cast<rlim_t>(::sysconf(_SC_PAGESIZE)) + 4 * 1024 * 1024;
+            if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(5);
+            // Saved on the defaults' queue.
+            defaults.set("pads.root", std::int64_t{7});
+            for (int i = 0; i < 1000 && !reported; ++i) std::this_thread::sleep_for(10ms);
+            if (!reported) _exit(6);
+            limit.rlim_cur = unlimited;
+            if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(7);
+            if (readFile(folder / "defaults.json").find("\"pads.root\": 6") == std::string::npos) _exit(8);
+            defaults.flush();
+            if (readFile(folder / "defaults.json").find("\"pads.root\": 7") == std::string::npos) _exit(9);
+            if (std::distance(fs::directory_iterator(folder), fs::directory_iterator()) != 1) _exit(10);
+            fs::remove_all(root);
+            std::fflush(stderr);
+            _exit(0);
+        },
+        testing::ExitedWithCode(0),
+        "could not save .*defaults.json: not enough memory; kept the old file\n$");
+#endif
+}
+
 TEST_F(UserDefaultsTest, TheParsersQuoteOfALongTokenIsCutShort) {
     writeFile(R"({"pads.root": ")" + std::string(2'000'000, 'x'));
     withinBounds(std::chrono::seconds(10), 64, [&] { open(); });
@@ -296,6 +389,24 @@ TEST_F(UserDefaultsTest, TheParsersQuoteOfALongTokenIsCutShort) {
     EXPECT_LT(problems[0].size(), 2'000u) << problems[0].substr(0, 2'000);
     const std::string quoted = "last read: '\"" + std::string(79, 'x') + "…'); kept it as";
     EXPECT_NE(problems[0].find(quoted), std::string::npos) << problems[0].substr(0, 2'000);
+}
+
+TEST_F(UserDefaultsTest, BlankLinesBeforeATypoCostNoMoreThanTheirText) {
+    // The parser's message quotes all it read since the last text or number, and spells each
+    // line end out in eight characters.
+    const std::size_t lines = UserDefaults::maxFileMebibytes * 1024 * 1024 - 14;
+    writeFile(std::string(lines, '\n') + "{pads.root: 5}");
+    withinBounds(std::chrono::seconds(10), 64, [&] { open(); });
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_LT(problems[0].size(), 1'000u) << problems[0].substr(0, 1'000);
+    const std::string place = "at line " + std::to_string(lines + 1) + ", column 2: ";
+    EXPECT_NE(problems[0].find(place), std::string::npos) << problems[0].substr(0, 1'000);
+
+    // Lines and columns are the file's.
+    writeFile("{\n\t\"pads.root\": 5,\r\n    pads.key: 2\n}");
+    open();
+    ASSERT_EQ(problems.size(), 2u);
+    EXPECT_NE(problems[1].find("at line 3, column 5: "), std::string::npos) << problems[1];
 }
 
 TEST_F(UserDefaultsTest, AFileThatCannotBeMovedAsideIsReportedWithTheNameTried) {
@@ -315,6 +426,42 @@ TEST_F(UserDefaultsTest, AFileThatCannotBeMovedAsideIsReportedWithTheNameTried) 
         << problems[0].substr(length);
     EXPECT_EQ(readFile(folder / "defaults.json"), "{");
     EXPECT_EQ(readFile(folder / "defaults.json.corrupt"), "kept earlier");
+}
+
+TEST_F(UserDefaultsTest, ABrokenFileThatCannotBeMovedAsideIsNeverSavedOver) {
+    // The folder is read-only; the file is a link into a folder that can be written.
+    const fs::path dotfiles = root / "dotfiles";
+    const std::string broken = R"({"pads.root": 3,)";
+    fs::create_directories(dotfiles);
+    fs::create_directories(folder);
+    std::ofstream(dotfiles / "corvane.json") << broken;
+    fs::create_symlink(dotfiles / "corvane.json", folder / "defaults.json");
+    fs::permissions(root, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                              fs::perms::others_read | fs::perms::others_exec);
+    fs::permissions(dotfiles, fs::perms::all);
+    fs::permissions(dotfiles / "corvane.json", fs::perms::owner_read | fs::perms::owner_write |
+                                                   fs::perms::group_read | fs::perms::group_write |
+                                                   fs::perms::others_read | fs::perms::others_write);
+    fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                                fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+    // Root writes anywhere, so the child gives up its privileges to meet the read-only folder.
+    EXPECT_EXIT(
+        {
+            if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(3);
+            {
+                UserDefaults defaults(folder, {}, 0ms);
+                defaults.set("pads.root", std::int64_t{4});
+                defaults.flush();
+                if (defaults.value("pads.root") != SettingValue{std::int64_t{4}}) _exit(4);
+            }
+            std::fflush(stderr);
+            _exit(0);
+        },
+        testing::ExitedWithCode(0),
+        "nor move it to .*defaults.json.corrupt \\(.*\\); using the defaults, and not saving over it\n$");
+    EXPECT_EQ(readFile(dotfiles / "corvane.json"), broken);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dotfiles), fs::directory_iterator()), 1);
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
 }
 
 TEST_F(UserDefaultsTest, AFileThatCannotBeReadIsKeptAsideRatherThanOverwritten) {
