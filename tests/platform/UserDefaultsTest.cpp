@@ -48,6 +48,18 @@ protected:
         std::ofstream(folder / "defaults.json") << text;
     }
 
+    // The settings folder read-only, for anyone, and the way to it open to a child that gives up
+    // root's privileges (root writes anywhere) with asNobody().
+    void makeFolderReadOnly() {
+        fs::permissions(root, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                  fs::perms::others_read | fs::perms::others_exec);
+        fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                                    fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+    }
+    static void asNobody() {
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(3);
+    }
+
     fs::path root;
     fs::path folder;
     std::vector<std::string> problems;
@@ -436,18 +448,14 @@ TEST_F(UserDefaultsTest, ABrokenFileThatCannotBeMovedAsideIsNeverSavedOver) {
     fs::create_directories(folder);
     std::ofstream(dotfiles / "corvane.json") << broken;
     fs::create_symlink(dotfiles / "corvane.json", folder / "defaults.json");
-    fs::permissions(root, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                              fs::perms::others_read | fs::perms::others_exec);
     fs::permissions(dotfiles, fs::perms::all);
     fs::permissions(dotfiles / "corvane.json", fs::perms::owner_read | fs::perms::owner_write |
                                                    fs::perms::group_read | fs::perms::group_write |
                                                    fs::perms::others_read | fs::perms::others_write);
-    fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
-                                fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
-    // Root writes anywhere, so the child gives up its privileges to meet the read-only folder.
+    makeFolderReadOnly();
     EXPECT_EXIT(
         {
-            if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(3);
+            asNobody();
             {
                 UserDefaults defaults(folder, {}, 0ms);
                 defaults.set("pads.root", std::int64_t{4});
@@ -514,16 +522,12 @@ TEST_F(UserDefaultsTest, AChangeReachesTheDiskShortlyAfterWithoutAFlush) {
 
 TEST_F(UserDefaultsTest, AFailedWriteThrowsNothingAndLeavesTheOldFileIntact) {
     writeFile(R"({"a": 1})");
-    fs::permissions(root, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                              fs::perms::others_read | fs::perms::others_exec);
     fs::permissions(folder / "defaults.json", fs::perms::owner_read | fs::perms::owner_write |
                                                   fs::perms::group_read | fs::perms::others_read);
-    fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
-                                fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
-    // Root writes anywhere, so the child gives up its privileges to meet the read-only folder.
+    makeFolderReadOnly();
     EXPECT_EXIT(
         {
-            if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(3);
+            asNobody();
             {
                 UserDefaults defaults(folder, {}, 0ms);
                 if (defaults.value("a") != SettingValue{std::int64_t{1}}) _exit(4);
