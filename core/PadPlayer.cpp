@@ -43,9 +43,8 @@ std::optional<std::uint8_t> padNote(std::uint8_t incoming, const PadSettings& se
 PadPlayer::PadPlayer(Config config, SendNote sendNote, SendLED sendLED, Clock clock,
                      RepeatSchedule onRepeatSchedule)
     : config_(std::move(config)),
-      host_([sendNote = std::move(sendNote)](std::span<const std::uint8_t> bytes) {
-          return sendNote ? sendNote(bytes) : true;
-      }),
+      // Called for every note: wrapped only where there is nothing to call.
+      host_(sendNote ? std::move(sendNote) : [](std::span<const std::uint8_t>) { return true; }),
       sendLED_(std::move(sendLED)),
       clock_(clock ? std::move(clock) : Clock(&PadPlayer::uptime)),
       onRepeatSchedule_(std::move(onRepeatSchedule)) {}
@@ -98,14 +97,14 @@ void PadPlayer::handle(const MIDIMessage& message) {
         Held& pad = found->second;
         pad.pressure = poly->pressure > 0 ? std::optional<std::uint8_t>(poly->pressure) : std::nullopt;
         send(static_cast<std::uint8_t>(polyPressureStatus | poly->channel), pad.note, poly->pressure);
-    } else if (const auto* pressure = message.as<MIDIMessage::ChannelPressure>()) {
-        for (auto& [key, pad] : held_) {
-            if (pad.channel != pressure->channel) continue;
-            pad.pressure =
-                pressure->pressure > 0 ? std::optional<std::uint8_t>(pressure->pressure) : std::nullopt;
-        }
-        host_.send(message.bytes());
     } else {
+        if (const auto* pressure = message.as<MIDIMessage::ChannelPressure>()) {
+            for (auto& [key, pad] : held_) {
+                if (pad.channel != pressure->channel) continue;
+                pad.pressure =
+                    pressure->pressure > 0 ? std::optional<std::uint8_t>(pressure->pressure) : std::nullopt;
+            }
+        }
         host_.send(message.bytes());
     }
 }
