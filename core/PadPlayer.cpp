@@ -19,6 +19,10 @@ constexpr double slowestTempo = 20.0;
 // A tick this much early still plays; the timer never fires early, so only a clock that
 // disagrees by a hair gets here.
 constexpr double earlyTolerance = 0.0005;
+// A timer on a running machine fires within milliseconds. A step to play later than a whole step,
+// and than this (a hiccup at the fastest rates), means nothing ran meanwhile: the machine was
+// stopped or suspended, and a held pad's release may still be unread, or lost.
+constexpr double frozenLateness = 0.1;
 
 constexpr std::uint8_t noteOffStatus = 0x80;
 constexpr std::uint8_t noteOnStatus = 0x90;
@@ -168,6 +172,14 @@ void PadPlayer::tick() {
     }
     if (!config_.repeatOn || held_.empty()) {
         disarmRepeat();
+        return;
+    }
+
+    if (nextTickPlays_ && now - *nextTick_ > std::max(currentStep(), frozenLateness)) {
+        // Skipped, not played: the next step plays what is still held then. An ending is always
+        // safe to send late.
+        nextTick_ = now + currentStep();
+        scheduleRepeat(nextTick_);
         return;
     }
 

@@ -76,7 +76,9 @@ public:
     // One message of the pads' channels: pad notes, pressure, and everything else passed on.
     void handle(const MIDIMessage& message);
 
-    // One note-repeat step; the repeat timer calls it.
+    // One note-repeat step; the repeat timer calls it. A step to play that comes far too late
+    // (the machine froze: more than a step and 0.1 s) plays nothing, and the cycle starts again
+    // from then.
     void tick();
 
     // Ends every sounding note, forgets every held pad, and brings every control passed on to the
