@@ -182,6 +182,9 @@ private:
     bool lowerDisplayButtonPressed(std::int64_t index);
     bool sceneButtonPressed(std::int64_t index);
     bool buttonChanged(PushMIDIMap::Button button, bool pressed);
+    // Hand the device's own toggles to the pad player.
+    void applyRepeat();
+    void applyAccent();
     void stepOctave(int step);
     void applyPadSettings();
     void latch(bool& flag, bool pressed, std::optional<double>& since);

@@ -132,20 +132,14 @@ bool Bridge::buttonChanged(PushMIDIMap::Button button, bool pressed) {
     // Repeat and accent act on release too; every other button on its press only.
     if (button == Button::repeatButton) {
         latch(local_.repeatOn, pressed, repeatPressedAt_);
-        const bool repeatOn = local_.repeatOn;
-        pads_->update([&](PadPlayer::Config& config) { config.repeatOn = repeatOn; });
-        {
-            std::lock_guard guard(interceptLock_);
-            scenesPickRepeatRates_ = repeatOn;
-        }
-        if (pressed) showMessage("REPEAT", repeatOn ? std::string(name(local_.repeatRate)) : "Off");
+        applyRepeat();
+        if (pressed) showMessage("REPEAT", local_.repeatOn ? std::string(name(local_.repeatRate)) : "Off");
         return true;
     }
     if (button == Button::accent) {
         latch(local_.accent, pressed, accentPressedAt_);
-        const bool accent = local_.accent;
-        pads_->update([&](PadPlayer::Config& config) { config.accent = accent; });
-        if (pressed) showMessage("ACCENT", accent ? "On" : "Off");
+        applyAccent();
+        if (pressed) showMessage("ACCENT", local_.accent ? "On" : "Off");
         return true;
     }
     if (!pressed) return false;
@@ -165,13 +159,35 @@ bool Bridge::buttonChanged(PushMIDIMap::Button button, bool pressed) {
     }
 }
 
+void Bridge::applyRepeat() {
+    const bool repeatOn = local_.repeatOn;
+    pads_->update([&](PadPlayer::Config& config) { config.repeatOn = repeatOn; });
+    std::lock_guard guard(interceptLock_);
+    scenesPickRepeatRates_ = repeatOn;
+}
+
+void Bridge::applyAccent() {
+    const bool accent = local_.accent;
+    pads_->update([&](PadPlayer::Config& config) { config.accent = accent; });
+}
+
 // After an input overrun no button can be known to be held: the ones the device tracks count as
-// let go now, as if their releases had come.
+// let go now, and off: not as if their releases had come, since a release within a tap of the
+// press would latch them on.
 void Bridge::letGoOfHeldButtons() {
-    using Button = PushMIDIMap::Button;
     bool changed = false;
-    if (accentPressedAt_) changed = buttonChanged(Button::accent, false) || changed;
-    if (repeatPressedAt_) changed = buttonChanged(Button::repeatButton, false) || changed;
+    if (accentPressedAt_) {
+        accentPressedAt_.reset();
+        local_.accent = false;
+        applyAccent();
+        changed = true;
+    }
+    if (repeatPressedAt_) {
+        repeatPressedAt_.reset();
+        local_.repeatOn = false;
+        applyRepeat();
+        changed = true;
+    }
     if (std::find(touched_.begin(), touched_.end(), true) != touched_.end()) {
         touched_.fill(false);
         changed = true;

@@ -44,9 +44,11 @@ protected:
     std::optional<std::int64_t> stored(const char* key) { return Settings::integer(settings->value(key)); }
 
     // The bridge reads nothing while `meanwhile` happens and more than its input holds follows:
-    // the kernel throws all of it away.
-    void overrunBridgeInput(const std::function<void()>& meanwhile) {
+    // the kernel throws all of it away. The bridge has read again, on its receive thread, but
+    // nothing that posted to the main queue has run yet.
+    void overflowBridgeInput(const std::function<void()>& meanwhile) {
         const MIDIRef bridgeClient = system->findClient(std::string(Bridge::clientName)).value();
+        system->waitForDeliveries();
         system->setInputPool(bridgeClient, 16);
         system->setReading(bridgeClient, false);
         meanwhile();
@@ -55,8 +57,14 @@ protected:
             push->releasePad(0, 0);
         }
         system->setReading(bridgeClient, true);
-        settle();
+        system->waitForDeliveries();
         system->setInputPool(bridgeClient, SimulatedMIDISystem::defaultInputPool);
+    }
+
+    // The same, and everything that follows settled.
+    void overrunBridgeInput(const std::function<void()>& meanwhile) {
+        overflowBridgeInput(meanwhile);
+        settle();
     }
 
     std::optional<Popup> popup() { return bridge->visiblePopup(); }
@@ -345,6 +353,20 @@ TEST_F(BridgePadsTest, AnInputOverrunLetsGoOfAHeldAccentAndRepeat) {
     EXPECT_EQ(playedNote(1, 1).as<MIDIMessage::NoteOn>()->velocity, 90);
     pump(300ms);
     EXPECT_EQ(script->notes().size(), 2u) << "the pad repeated";
+
+    // Pressed just before the loss, which a tap's release would latch on: the presses and the
+    // loss are all read before the main queue handles any of them, well within a tap.
+    push->pressButton(Button::accent);
+    push->pressButton(Button::repeatButton);
+    overflowBridgeInput([&] {
+        push->releaseButton(Button::accent);
+        push->releaseButton(Button::repeatButton);
+    });
+    settle();
+    EXPECT_FALSE(bridge->local().accent);
+    EXPECT_FALSE(bridge->local().repeatOn);
+    EXPECT_EQ(push->ledButton(Button::accent), accentOff);
+    EXPECT_EQ(push->ledButton(Button::repeatButton), repeatOff);
 }
 
 // Half a message read before the loss must not join with what comes after it.
