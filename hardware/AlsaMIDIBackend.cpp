@@ -524,6 +524,20 @@ void changeSubscription(snd_seq_t* seq, MIDIRef own, MIDIRef other, Subscription
     }
 }
 
+// The kernel keeps a subscription with the sending port and removes it with either end; a port
+// made again at the same address starts without any.
+bool subscribed(snd_seq_t* seq, MIDIRef sender, MIDIRef receiver) {
+    snd_seq_port_subscribe_t* subscription = nullptr;
+    snd_seq_port_subscribe_alloca(&subscription);
+    const snd_seq_addr_t from{static_cast<unsigned char>(clientOf(sender)),
+                              static_cast<unsigned char>(portOf(sender))};
+    const snd_seq_addr_t to{static_cast<unsigned char>(clientOf(receiver)),
+                            static_cast<unsigned char>(portOf(receiver))};
+    snd_seq_port_subscribe_set_sender(subscription, &from);
+    snd_seq_port_subscribe_set_dest(subscription, &to);
+    return snd_seq_get_port_subscription(seq, subscription) == 0;
+}
+
 }  // namespace
 
 void AlsaMIDIBackend::connectSource(MIDIRef inputPort, MIDIRef source) {
@@ -547,6 +561,16 @@ void AlsaMIDIBackend::disconnectDestination(MIDIRef outputPort, MIDIRef destinat
     if (auto owner = state_->client(clientOf(outputPort)))
         changeSubscription(owner->seq.get(), outputPort, destination, snd_seq_disconnect_to, false,
                            "disconnecting from ");
+}
+
+bool AlsaMIDIBackend::sourceConnected(MIDIRef inputPort, MIDIRef source) {
+    auto owner = state_->client(clientOf(inputPort));
+    return owner && subscribed(owner->seq.get(), source, inputPort);
+}
+
+bool AlsaMIDIBackend::destinationConnected(MIDIRef outputPort, MIDIRef destination) {
+    auto owner = state_->client(clientOf(outputPort));
+    return owner && subscribed(owner->seq.get(), outputPort, destination);
 }
 
 // ---- sending

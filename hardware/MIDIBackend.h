@@ -17,7 +17,7 @@
 //   that come together, and never after the client is disposed. It also runs after the client's
 //   input was lost: the system's announcements of changes are queued with its input and may have
 //   gone with it. A port that left and came back meanwhile may then list as it did before, with
-//   its old reference and unique ID, though its connections went with it.
+//   its old reference and unique ID, though its connections went with it: only they tell.
 // - Once disposePort, disposeEndpoint or disposeClient returns, the callbacks they took are never
 //   called again (unless the call came from inside such a callback, which may finish).
 // - send and received may be called from any thread; an empty byte run sends nothing.
@@ -75,6 +75,10 @@ public:
     // own MIDI ports take events only from their subscribers. Failures are logged, not thrown.
     virtual void connectDestination(MIDIRef outputPort, MIDIRef destination) = 0;
     virtual void disconnectDestination(MIDIRef outputPort, MIDIRef destination) = 0;
+    // Whether a connection made above still stands. It goes with either end: a port that left
+    // and came back, even at its old reference, is not connected until connected again.
+    virtual bool sourceConnected(MIDIRef inputPort, MIDIRef source) = 0;
+    virtual bool destinationConnected(MIDIRef outputPort, MIDIRef destination) = 0;
     // One packet, now, through the output port to the destination. Failures are logged.
     virtual MIDISendResult send(MIDIRef outputPort, MIDIRef destination,
                                 std::span<const std::uint8_t> bytes) = 0;

@@ -100,13 +100,28 @@ void MIDIDevicePort::rebind(bool afresh) {
     }
     // Another name or another endpoint in place of a connected one is another device, or the same
     // one restarted: its owner hears the old one go (with nothing bound, so that what it sends
-    // then reaches neither) before the new one comes. Afresh, the old connections go too, even
-    // where they seem to be there still: they may have gone with a port we did not hear leave.
+    // then reaches neither) before the new one comes. Afresh, a connection that no longer stands
+    // went with a port we did not hear leave, even where one seems to be there still.
+    const bool lost = afresh && !connectionsStand(was);
     const bool replaced = was.connected() && next.connected() &&
-                          (was.name != next.name || !sameEndpoint(was.source, next.source) ||
+                          (lost || was.name != next.name || !sameEndpoint(was.source, next.source) ||
                            !sameEndpoint(was.destination, next.destination));
-    if (afresh || replaced) bind(MIDIPortBinding{});
+    if (lost || replaced) bind(MIDIPortBinding{});
+    const bool kept = afresh && was.connected() && next.connected() && !replaced;
     bind(std::move(next));
+    if (!kept) return;
+    std::function<void()> handler;
+    {
+        std::lock_guard guard(lock_);
+        handler = onInputLostWhileConnected_;
+    }
+    if (handler) handler();
+}
+
+bool MIDIDevicePort::connectionsStand(const MIDIPortBinding& binding) const {
+    MIDIBackend& backend = client_->backend();
+    return (!binding.source || backend.sourceConnected(inputPort_, binding.source->ref)) &&
+           (!binding.destination || backend.destinationConnected(outputPort_, binding.destination->ref));
 }
 
 void MIDIDevicePort::bind(MIDIPortBinding binding) {
@@ -169,6 +184,11 @@ std::optional<MIDIEndpointInfo> MIDIDevicePort::destination() const {
 void MIDIDevicePort::setOnConnectionChange(std::function<void(bool)> handler) {
     std::lock_guard guard(lock_);
     onConnectionChange_ = std::move(handler);
+}
+
+void MIDIDevicePort::setOnInputLostWhileConnected(std::function<void()> handler) {
+    std::lock_guard guard(lock_);
+    onInputLostWhileConnected_ = std::move(handler);
 }
 
 }  // namespace corvane

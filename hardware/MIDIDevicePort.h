@@ -6,8 +6,10 @@
 // A device that may have restarted is one its owner sets up afresh, so it hears of it as a
 // disconnect and a connect: when another name, or another endpoint under the same name (another
 // reference or unique ID), takes the place of a connected one; and after the client's input was
-// lost, which may have taken the news of a re-plug with it. Losses that come together bind
-// afresh once.
+// lost, which may have taken the news of a re-plug with it, when a connection to it no longer
+// stands (one back at its old address, under its old ID, comes without them). A device whose
+// connections stood through the loss never left: its owner hears only that what it sent
+// meanwhile was lost. Losses that come together bind afresh once.
 
 #include <cstdint>
 #include <functional>
@@ -56,6 +58,10 @@ public:
     // Called on the main queue with the new state when "both bound" changes, and with false then
     // true when a connected device is replaced or may have restarted (above).
     void setOnConnectionChange(std::function<void(bool)> handler);
+    // Called on the main queue once the port has looked again after the client's input was lost,
+    // when the device stayed connected through it (above): what it sent meanwhile is gone, its
+    // answers among it.
+    void setOnInputLostWhileConnected(std::function<void()> handler);
 
     // The preferred names.
     const std::string& sourceName() const { return names_.front().source; }
@@ -71,10 +77,13 @@ private:
     static std::shared_ptr<MIDIDevicePort> make(std::shared_ptr<MIDIClient> client,
                                                 std::vector<MIDIPortName> names,
                                                 MIDIReceiveCallback onReceive);
-    // Binds by name; `afresh` drops the binding first (and reports a device connected before and
-    // after as a reconnect), for when set-up changes may have gone unheard.
+    // Binds by name; `afresh` is for when set-up changes may have gone unheard: a binding whose
+    // connections no longer stand is dropped first (a device connected before and after is
+    // reported as a reconnect), and one whose connections stand is reported as kept.
     void rebind(bool afresh);
     void bind(MIDIPortBinding binding);
+    // Whether the connections to what is bound still stand.
+    bool connectionsStand(const MIDIPortBinding& binding) const;
 
     std::vector<MIDIPortName> names_;
     // Inherits priority: the pad player sends LEDs through here holding its own lock, which the
@@ -82,6 +91,7 @@ private:
     mutable PIMutex lock_;
     MIDIPortBinding bound_;
     std::function<void(bool)> onConnectionChange_;
+    std::function<void()> onInputLostWhileConnected_;
     std::shared_ptr<MIDIClient> client_;
     MIDIRef inputPort_ = 0;
     MIDIRef outputPort_ = 0;

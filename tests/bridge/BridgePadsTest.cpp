@@ -369,6 +369,27 @@ TEST_F(BridgePadsTest, AnInputOverrunLetsGoOfAHeldAccentAndRepeat) {
     EXPECT_EQ(push->ledButton(Button::repeatButton), repeatOff);
 }
 
+// The pedal and a pad pressed after the loss, read before the main queue has caught up with it:
+// the loss's own handling, however late it runs, ends neither.
+TEST_F(BridgePadsTest, WhatIsPlayedAfterAnInputOverrunIsNotEndedByItsHandling) {
+    start();
+    connectCubase();
+    overflowBridgeInput([] {});
+    push->pedal(true);
+    push->pressPad(4, 4, 100);
+    system->waitForDeliveries();
+    settle();
+
+    std::optional<int> pedal;
+    for (const MIDIMessage& message : script->notes()) {
+        const auto* cc = message.as<MIDIMessage::ControlChange>();
+        if (cc != nullptr && cc->controller == 64) pedal = cc->value;
+    }
+    EXPECT_EQ(pedal, 127);
+    const std::uint8_t note = *PadEngine::note(4, 4, bridge->local().pads);
+    EXPECT_EQ(script->heldNotes(), (std::vector<std::pair<std::uint8_t, std::uint8_t>>{{0, note}}));
+}
+
 // Half a message read before the loss must not join with what comes after it.
 TEST_F(BridgePadsTest, AMessageCutByAnInputOverrunIsNotCompletedByWhatFollows) {
     start();

@@ -227,6 +227,43 @@ TEST_F(MIDIDevicePortTest, AfterLostInputTheDeviceIsBoundAfreshAndReportedAsARec
     EXPECT_EQ(receivedSoFar(), (std::vector<Bytes>{{0x90, 36, 1}}));
 }
 
+// Lost input took nothing of the device's with it but what it sent: its connections stood, so it
+// never left, and only the loss is reported, once for a burst.
+TEST_F(MIDIDevicePortTest, AfterLostInputADeviceWhoseConnectionsStoodIsKeptAndOnlyTheLossReported) {
+    auto keys = system->addDevice("Keys");
+    auto device = system->addDevice(push, 500);
+    settle();
+    auto keysPort = MIDIDevicePort::create(client, "Keys", "Keys", {});
+    auto port = open();
+    int losses = 0;
+    port->setOnInputLostWhileConnected([&] { ++losses; });
+    system->setInputPool(client->ref(), 4);
+    system->clearConnectionCalls();
+    for (int burst = 0; burst < 2; ++burst) {
+        system->setReading(client->ref(), false);
+        for (std::uint8_t n = 0; n < 5; ++n) system->inject(keys.source, {0x90, n, 1});
+        system->setReading(client->ref(), true);
+        system->waitForDeliveries();
+    }
+    settle();
+    EXPECT_EQ(losses, 1);
+    EXPECT_TRUE(changes.empty());
+    EXPECT_TRUE(system->connectionCalls().empty());
+    EXPECT_TRUE(port->isConnected());
+    system->inject(device.source, {0x90, 36, 1});
+    EXPECT_EQ(receivedSoFar(), (std::vector<Bytes>{{0x90, 36, 1}}));
+
+    // Re-plugged at its old address under its old ID, unheard: its connections went with it.
+    system->setReading(client->ref(), false);
+    system->remove(device);
+    system->addDevice(push, device, 500);
+    for (std::uint8_t n = 0; n < 5; ++n) system->inject(keys.source, {0x90, n, 1});
+    system->setReading(client->ref(), true);
+    settle();
+    EXPECT_EQ(losses, 1);
+    EXPECT_EQ(changes, (std::vector<bool>{false, true}));
+}
+
 TEST_F(MIDIDevicePortTest, MatchesNamesExactly) {
     auto device = system->addDevice(push, 500);
     settle();

@@ -651,6 +651,18 @@ void SimulatedMIDISystem::disconnectDestination(MIDIRef outputPort, MIDIRef dest
         found->second.erase(outputPort);
 }
 
+bool SimulatedMIDISystem::sourceConnected(MIDIRef inputPort, MIDIRef source) {
+    std::lock_guard guard(state_->lock);
+    auto found = state_->readers.find(source);
+    return found != state_->readers.end() && found->second.contains(inputPort);
+}
+
+bool SimulatedMIDISystem::destinationConnected(MIDIRef outputPort, MIDIRef destination) {
+    std::lock_guard guard(state_->lock);
+    auto found = state_->writers.find(destination);
+    return found != state_->writers.end() && found->second.contains(outputPort);
+}
+
 MIDISendResult SimulatedMIDISystem::send(MIDIRef outputPort, MIDIRef destination,
                                          std::span<const std::uint8_t> bytes) {
     if (bytes.empty()) return MIDISendResult::sent;

@@ -163,6 +163,8 @@ public:
     void disconnectSource(MIDIRef inputPort, MIDIRef source) override;
     void connectDestination(MIDIRef outputPort, MIDIRef destination) override;
     void disconnectDestination(MIDIRef outputPort, MIDIRef destination) override;
+    bool sourceConnected(MIDIRef inputPort, MIDIRef source) override;
+    bool destinationConnected(MIDIRef outputPort, MIDIRef destination) override;
     MIDISendResult send(MIDIRef outputPort, MIDIRef destination,
                         std::span<const std::uint8_t> bytes) override;
     MIDIRef createVirtualSource(MIDIRef client, const std::string& name, std::int32_t uniqueID) override;
