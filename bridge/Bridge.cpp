@@ -188,6 +188,11 @@ void Bridge::setUpPorts() {
     push_->setOnConnectionChange([weak](bool connected) {
         if (auto self = weak.lock(); self && !self->stopped_) self->pushConnectionChanged(connected);
     });
+    // Nothing to let go of: the loss let go of what was held then, and what was pressed since
+    // is held.
+    push_->setOnInputLostWhileConnected([weak] {
+        if (auto self = weak.lock(); self && !self->stopped_) self->setUpPush();
+    });
     portsReady_.store(true, std::memory_order_release);
     if (push_->isConnected()) {
         log_.info([] { return "Push MIDI connected"; });
@@ -198,26 +203,32 @@ void Bridge::setUpPorts() {
 
 void Bridge::pushConnectionChanged(bool connected) {
     log_.info([&] { return connected ? "Push MIDI connected" : "Push MIDI disconnected"; });
-    paletteWritten_.reset();
     if (!connected) {
+        paletteWritten_.reset();
         // A device that is gone sends no note-off: end what its pads hold, or those notes (and
         // a running repeat) would sound until the next start.
         pads_->releaseAll();
         pads_->refreshLEDs();
     }
-    if (connected) {
-        LEDShadow::Cursor cursor;
-        std::size_t replayed = 0;
-        // In batches, so that the pads' own LEDs are not held up behind the whole table.
-        while (!cursor.finished() && sendRecordedLEDs(cursor, RetryPacing::firstBatch, replayed)) {
-        }
-        if (replayed > 0) log_.info([&] { return "restored " + std::to_string(replayed) + " LED states"; });
-        updateLEDs();
-        restorePushPreferences();
-    }
+    if (connected) setUpPush();
     sendToScript(BridgeMessage::pushStatus(connected));
     scheduler_->invalidate();
     publishStatus();
+}
+
+// Everything the Push shows and its saved settings, sent as to a device just plugged in; then its
+// settings asked back. Also after our input was lost with the Push still there: its answers, and
+// whatever else it said meanwhile, went with the loss.
+void Bridge::setUpPush() {
+    paletteWritten_.reset();
+    LEDShadow::Cursor cursor;
+    std::size_t replayed = 0;
+    // In batches, so that the pads' own LEDs are not held up behind the whole table.
+    while (!cursor.finished() && sendRecordedLEDs(cursor, RetryPacing::firstBatch, replayed)) {
+    }
+    if (replayed > 0) log_.info([&] { return "restored " + std::to_string(replayed) + " LED states"; });
+    updateLEDs();
+    restorePushPreferences();
 }
 
 void Bridge::handleFromPush(const MIDIMessage& message) {

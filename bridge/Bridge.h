@@ -129,6 +129,7 @@ private:
     void start();
     void setUpPorts();
     void pushConnectionChanged(bool connected);
+    void setUpPush();
     void handleFromPush(const MIDIMessage& message);    // receive thread
     void handleFromCubase(const MIDIMessage& message);  // receive thread
     void inputLost();                                   // receive thread

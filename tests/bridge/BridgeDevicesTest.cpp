@@ -154,6 +154,37 @@ TEST_F(BridgeDevicesTest, APushPluggedBackWhileTheBridgesInputOverflowedGetsTheW
     expectSetUpAsOnAReplug(replug);
 }
 
+// The bridge's input overflowed with the Push still there, its connections in place: nothing was
+// re-plugged, so neither the log nor the script hears of it going. It is set up again all the
+// same: what it said meanwhile, its answers among it, went with the loss.
+TEST_F(BridgeDevicesTest, AnInputOverrunWithThePushStillThereSetsItUpAgainWithoutReportingAReplug) {
+    startInUse();
+    const auto replug = setUpOnAReplug();
+    const std::size_t logBefore = logText().size();
+    script->clearReceived();
+
+    system->setInputPool(bridgeClient(), 16);
+    system->setReading(bridgeClient(), false);
+    for (int i = 0; i < 10; ++i) {  // more than its input holds
+        push->pressPad(7, 7);
+        push->releasePad(7, 7);
+    }
+    push->clearReceived();
+    push->setLEDBrightness(127);
+    system->setReading(bridgeClient(), true);
+    settle();
+    system->setInputPool(bridgeClient(), SimulatedMIDISystem::defaultInputPool);
+
+    waitForTheSettingsQueries();
+    const std::string since = logText().substr(logBefore);
+    EXPECT_EQ(since.find("Push MIDI"), std::string::npos) << since;
+    for (const BridgeMessage& message : script->messages()) {
+        EXPECT_NE(message, BridgeMessage::pushStatus(false));
+        EXPECT_NE(message, BridgeMessage::pushStatus(true));
+    }
+    expectSetUpAsOnAReplug(replug);
+}
+
 TEST_F(BridgeDevicesTest, APushUnpluggedWithPadsDownLeavesNoNoteSoundingAndNoRepeatRunning) {
     start();
     push->pressButton(Button::repeatButton);
