@@ -407,6 +407,53 @@ TEST_F(RealBridgeProgram, ANoteOffAStalledHostLostReachesItOnceItReadsAgain) {
     EXPECT_TRUE(endsNote(notes->received(), played[0] & 0x0F, played[1])) << "the note still sounds";
 }
 
+// The bridge was stopped while more than its input holds came from the Push, which stayed where
+// it was. The pedal and a pad pressed once it reads again stay held at the host, through the
+// bridge's handling of the loss, and the Push is set up again without being taken for re-plugged.
+TEST_F(RealBridgeProgram, AfterAnOverrunWithTheSamePushWhatIsPlayedThenStaysHeldAndNoReplugIsLogged) {
+    auto bridge = start("bridge");
+    ASSERT_TRUE(waitUntilSetUp()) << bridge->errors();
+    auto notes = listenToNotes();
+
+    ASSERT_TRUE(bridge->stop());
+    ASSERT_GT(floodFromPush(), 0u) << "the bridge's input never filled";
+    push->clearReceived();
+    bridge->resume();
+    // Each sent again until taken, so at the first moment the kernel has thrown the bridge's
+    // queue away: read, most likely, before the bridge's main queue has handled the loss.
+    const auto sendUntilTaken = [&](const Bytes& bytes) {
+        for (const auto until = std::chrono::steady_clock::now() + 30s;
+             std::chrono::steady_clock::now() < until;) {
+            if (push->send(bytes) == 0) return true;
+            std::this_thread::sleep_for(1ms);
+        }
+        return false;
+    };
+    ASSERT_TRUE(sendUntilTaken(Bytes{0xB0, 64, 127})) << "the bridge's input never took more";
+    ASSERT_TRUE(sendUntilTaken(Bytes{0x90, PushInputDecoder::padNote(7, 7), 100}));
+
+    std::optional<std::pair<std::uint8_t, std::uint8_t>> played;  // channel and note
+    for (const auto until = std::chrono::steady_clock::now() + 30s;
+         std::chrono::steady_clock::now() < until && !played;) {
+        const Bytes heard = notes->received();
+        for (std::size_t i = 0; i + 2 < heard.size(); ++i) {
+            if ((heard[i] & 0xF0) == 0x90 && heard[i + 2] > 0)
+                played = {static_cast<std::uint8_t>(heard[i] & 0x0F), heard[i + 1]};
+        }
+        if (!played) std::this_thread::sleep_for(50ms);
+    }
+    ASSERT_TRUE(played) << "the pad played nothing";
+    // The set-up sent again shows that the bridge has handled the loss.
+    EXPECT_TRUE(waitUntilSetUp()) << bridge->errors();
+    const ControlTable controls = controlTable(notes->received());
+    EXPECT_EQ(controls.count({0xB0, 64}) > 0 ? controls.at({0xB0, 64}) : -1, 127) << "the pedal was let go";
+    EXPECT_FALSE(endsNote(notes->received(), played->first, played->second)) << "the note was ended";
+    EXPECT_EQ(occurrences(bridge->errors(), "Push MIDI disconnected"), 0u) << bridge->errors();
+    EXPECT_EQ(occurrences(bridge->errors(), "Push MIDI connected"), 1u) << bridge->errors();
+    push->send(Bytes{0x80, PushInputDecoder::padNote(7, 7), 0});
+    push->send(Bytes{0xB0, 64, 0});
+}
+
 // The Push went away and came back at the same address while the bridge was stopped: without
 // anything lost, and with the bridge's input overflowing first so that the kernel's notices of
 // the change were lost with it. Either way the bridge binds it again and sets it up whole.
