@@ -285,11 +285,16 @@ void UserDefaults::flushAll() {
     for (UserDefaults* defaults : registry().live) defaults->flush();
 }
 
-void UserDefaults::report(const std::string& message) const {
-    if (onProblem_) {
-        onProblem_(message);
-    } else {
+void UserDefaults::report(const std::string& message) const noexcept {
+    if (!onProblem_) {
         std::fprintf(stderr, "corvane: %s\n", message.c_str());
+        return;
+    }
+    // Best effort: a handler that runs out of memory, as a log may when memory is short, must
+    // end neither the program nor the defaults' queue.
+    try {
+        onProblem_(message);
+    } catch (...) {
     }
 }
 

@@ -27,7 +27,9 @@
 // again.
 //
 // Problems go to `onProblem` (any thread, no lock of the defaults held), or, without one, to
-// standard error. Every function may be called from any thread.
+// standard error. Reporting is best effort: what the handler throws (std::bad_alloc, say, when
+// memory is short) is dropped, and ends neither a call nor the defaults' queue.
+// Every function may be called from any thread.
 
 #include "platform/SerialQueue.h"
 #include "platform/SettingsStore.h"
@@ -78,7 +80,7 @@ public:
 private:
     void load();
     void changed(std::unique_lock<std::mutex>& lock);
-    void report(const std::string& message) const;
+    void report(const std::string& message) const noexcept;
 
     const std::filesystem::path folder_;
     const std::filesystem::path file_;

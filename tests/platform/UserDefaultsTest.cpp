@@ -12,8 +12,11 @@
 #include <unistd.h>
 #include <atomic>
 #include <cmath>
+#include <condition_variable>
 #include <cstdlib>
 #include <fstream>
+#include <mutex>
+#include <new>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -392,6 +395,57 @@ TEST_F(UserDefaultsTest, RunningOutOfMemoryWhileSavingKeepsTheOldFileAndTriesAga
         testing::ExitedWithCode(0),
         "could not save .*defaults.json: not enough memory; kept the old file\n$");
 #endif
+}
+
+TEST_F(UserDefaultsTest, AProblemHandlerRunningOutOfMemoryEndsNothing) {
+    // As the bridge's log may, when memory is short: every report throws. A save between two
+    // failed ones succeeds, so that each failure is reported.
+    const fs::path file = folder / "defaults.json";
+    const std::string large(UserDefaults::maxFileMebibytes * 1024 * 1024, 'x');
+    writeFile("{");
+    EXPECT_EXIT(
+        {
+            std::mutex mutex;
+            std::condition_variable reported;
+            int reports = 0;
+            const auto throwing = [&](const std::string&) {
+                {
+                    std::lock_guard lock(mutex);
+                    ++reports;
+                }
+                reported.notify_all();
+                throw std::bad_alloc();
+            };
+            const auto reportsReach = [&](int count) {
+                std::unique_lock lock(mutex);
+                return reported.wait_for(lock, 60s, [&] { return reports >= count; });
+            };
+            // While loading, then saving in flush(), flushAll() and the destructor: a folder in
+            // the file's place cannot be replaced, a text past the bound is refused.
+            auto defaults = std::make_unique<UserDefaults>(folder, throwing, 1h);
+            fs::create_directories(file / "inside");
+            defaults->set("a", std::int64_t{1});
+            defaults->flush();
+            fs::remove_all(file);
+            defaults->flush();
+            defaults->set("notes", large);
+            UserDefaults::flushAll();
+            defaults->set("notes", std::string("short"));
+            defaults->flush();
+            fs::remove(file);
+            fs::create_directories(file / "inside");
+            defaults->set("a", std::int64_t{2});
+            defaults.reset();
+            if (!reportsReach(4)) _exit(4);
+            // On the defaults' own queue.
+            defaults = std::make_unique<UserDefaults>(folder, throwing, 1ms);
+            fs::create_directories(file / "inside");
+            defaults->set("a", std::int64_t{2});
+            if (!reportsReach(6)) _exit(6);
+            defaults.reset();
+            _exit(reports == 6 ? 0 : 7);
+        },
+        testing::ExitedWithCode(0), "");
 }
 
 TEST_F(UserDefaultsTest, TheParsersQuoteOfALongTokenIsCutShort) {
