@@ -404,6 +404,20 @@ TEST_F(UserDefaultsTest, ASaveNeverWritesAFileTheNextStartWouldRefuse) {
     EXPECT_TRUE(readFile(file) == saved) << "the old file stays";
 }
 
+TEST_F(UserDefaultsTest, AFileIndentingWouldTakePastTheBoundIsWrittenCompact) {
+    // Compact, as long as the bound takes with the last line's end; indented, a few bytes longer.
+    const std::size_t bound = UserDefaults::maxFileMebibytes * 1024 * 1024;
+    const std::string around = R"({"notes":"","pads.root":6})";
+    {
+        auto defaults = open();
+        defaults->set("pads.root", std::int64_t{6});
+        defaults->set("notes", std::string(bound - 1 - around.size(), 'x'));
+    }
+    EXPECT_EQ(fs::file_size(folder / "defaults.json"), bound);
+    EXPECT_EQ(open()->value("pads.root"), SettingValue{std::int64_t{6}});
+    EXPECT_TRUE(problems.empty()) << problems[0];
+}
+
 TEST_F(UserDefaultsTest, RunningOutOfMemoryWhileParsingKeepsTheFileAside) {
 #if defined(__SANITIZE_ADDRESS__)
     GTEST_SKIP() << "AddressSanitizer reserves terabytes of address space: no address-space limit holds";
