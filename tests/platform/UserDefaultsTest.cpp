@@ -580,6 +580,20 @@ TEST_F(UserDefaultsTest, BlankLinesBeforeATypoCostNoMoreThanTheirText) {
     EXPECT_NE(problems[1].find("at line 3, column 5: "), std::string::npos) << problems[1];
 }
 
+TEST_F(UserDefaultsTest, BlanksInATextAreTheTexts) {
+    // Runs of blanks read as one between values only.
+    writeFile("{\"scale\":  \"C  Dorian \",\n\n  \"pads.root\": 5}");
+    EXPECT_EQ(open()->value("scale"), SettingValue{std::string("C  Dorian ")});
+    EXPECT_TRUE(problems.empty()) << problems[0];
+
+    // A line end in a text is refused where it stands, after a space too.
+    writeFile("{\"scale\": \"C \n\"}");
+    open();
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_NE(problems[0].find("at line 2, column 0: "), std::string::npos) << problems[0];
+    EXPECT_NE(problems[0].find("; kept it as"), std::string::npos) << problems[0];
+}
+
 TEST_F(UserDefaultsTest, AFileThatCannotBeMovedAsideIsReportedWithTheNameTried) {
     // A path of 4,086 bytes leaves room for "defaults.json.corrupt", which is taken, but not for
     // "defaults.json.corrupt.1": the kernel refuses names past 4,095 bytes.
