@@ -206,11 +206,13 @@ fs::path folderThatKeepsNothingAside(const fs::path& root) {
 void BM_SaveSettingsWhileUnread(benchmark::State& state, Shape shape) {
     const fs::path temporary = newTemporaryFolder("corvane-bench-settings");
     const fs::path folder = folderThatKeepsNothingAside(temporary);
-    SettingsText made = settingsText(shape, static_cast<std::size_t>(state.range(0)), UserDefaults::maxValues);
+    SettingsText made =
+        settingsText(shape, static_cast<std::size_t>(state.range(0)), UserDefaults::maxValues);
     made.text.pop_back();
     std::ofstream(folder / "defaults.json") << made.text;
     bool stuck = false;
-    UserDefaults defaults(folder, [&](const std::string&) { stuck = true; }, std::chrono::hours(1));
+    UserDefaults defaults(
+        folder, [&](const std::string&) { stuck = true; }, std::chrono::hours(1));
     std::int64_t root = 0;
     for (auto _ : state) {
         defaults.set("pads.root", ++root);

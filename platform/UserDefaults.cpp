@@ -151,8 +151,8 @@ Examined examine(const fs::path& file) {
 
 // Why the file, still in its place, may hold the user's only copy of their settings.
 std::string whyStuck(const fs::path& file, const Examined& examined) {
-    return file.string() + " (" + examined.problem + ") nor move it to " + examined.aside.name.string() + " (" +
-           examined.aside.error.message() + ")";
+    return file.string() + " (" + examined.problem + ") nor move it to " + examined.aside.name.string() +
+           " (" + examined.aside.error.message() + ")";
 }
 
 std::string stillStuck(const fs::path& file, const Examined& examined) {
@@ -323,7 +323,8 @@ void UserDefaults::flush() {
                 }
                 std::optional<FileReplaceFailure> failure;
                 if (refused.empty()) {
-                    failure = replaceFileKeepingLink(file_, text, fs::perms::owner_read | fs::perms::owner_write);
+                    failure =
+                        replaceFileKeepingLink(file_, text, fs::perms::owner_read | fs::perms::owner_write);
                 }
                 if (!refused.empty() || failure) {
                     std::string cause =
@@ -375,7 +376,8 @@ bool UserDefaults::lookAgain(Unseen unseen, std::optional<std::string>& found, c
             values_ = std::move(examined.values);
             removedUnseen_.clear();
             unseen_ = Unseen::no;
-            found = "read " + file_.string() + " now that it can be read; kept its values under this run's changes";
+            found = "read " + file_.string() +
+                    " now that it can be read; kept its values under this run's changes";
             return true;
         }
         case Kind::missing: {

@@ -110,8 +110,8 @@ private:
     std::uint64_t changes_ = 0;  // counts changes; the file holds those up to `saved_`
     std::uint64_t saved_ = 0;
     bool writeScheduled_ = false;
-    Unseen unseen_ = Unseen::no;             // changed under writeMutex_ too
-    std::set<std::string> removedUnseen_;    // removed while the file was unseen
+    Unseen unseen_ = Unseen::no;           // changed under writeMutex_ too
+    std::set<std::string> removedUnseen_;  // removed while the file was unseen
 
     std::mutex writeMutex_;  // one write at a time, newest values last
     // The cause of failure last reported in the current run of failed saves, so that the same

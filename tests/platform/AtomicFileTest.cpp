@@ -118,7 +118,8 @@ TEST_F(AtomicFileTest, RunningOutOfMemoryAnywhereLeavesNoTemporaryFileNorDescrip
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &unlimited), 0);
     rlimit noBytes = unlimited;
     noBytes.rlim_cur = 0;
-    struct sigaction ignore {}, previous {};
+    struct sigaction ignore = {};
+    struct sigaction previous = {};
     ignore.sa_handler = SIG_IGN;
     ASSERT_EQ(sigaction(SIGXFSZ, &ignore, &previous), 0);
     const auto writeFails = [&](bool fails) {

@@ -96,7 +96,8 @@ protected:
                     folder,
                     [&](const std::string& m) {
                         const std::string line = m + "\n";
-                        if (::write(reports[1], line.data(), line.size()) != static_cast<ssize_t>(line.size())) {
+                        if (::write(reports[1], line.data(), line.size()) !=
+                            static_cast<ssize_t>(line.size())) {
                             _exit(90);
                         }
                     },
@@ -104,12 +105,15 @@ protected:
                 if (change) change(defaults);
                 for (std::size_t phase = 0;; ++phase) {
                     for (std::int64_t i = 0; i < 2; ++i) {
-                        defaults.set("pads.root", std::int64_t{10} + 2 * static_cast<std::int64_t>(phase) + i);
+                        defaults.set("pads.root",
+                                     std::int64_t{10} + 2 * static_cast<std::int64_t>(phase) + i);
                         defaults.flush();
                     }
                     if (phase == mends.size()) break;
                     char mended = 0;
-                    if (::write(toParent[1], &mended, 1) != 1 || ::read(toChild[0], &mended, 1) != 1) _exit(91);
+                    if (::write(toParent[1], &mended, 1) != 1 || ::read(toChild[0], &mended, 1) != 1) {
+                        _exit(91);
+                    }
                 }
                 if (check) status = check(defaults);
             }
@@ -127,7 +131,9 @@ protected:
         ::close(toChild[1]);
         std::string text;
         char buffer[4096];
-        for (ssize_t n; (n = ::read(reports[0], buffer, sizeof buffer)) > 0;) text.append(buffer, static_cast<std::size_t>(n));
+        for (ssize_t n; (n = ::read(reports[0], buffer, sizeof buffer)) > 0;) {
+            text.append(buffer, static_cast<std::size_t>(n));
+        }
         ::close(reports[0]);
         ::close(toParent[0]);
         int status = 0;
@@ -144,7 +150,8 @@ protected:
     void expectProblems(const std::vector<std::string>& patterns) const {
         EXPECT_EQ(problems.size(), patterns.size());
         for (std::size_t i = 0; i < problems.size() && i < patterns.size(); ++i) {
-            EXPECT_TRUE(std::regex_search(problems[i], std::regex(patterns[i]))) << problems[i] << "\n" << patterns[i];
+            EXPECT_TRUE(std::regex_search(problems[i], std::regex(patterns[i]))) << problems[i] << "\n"
+                                                                                 << patterns[i];
         }
     }
     // The folder's entries by name.
@@ -639,15 +646,17 @@ TEST_F(UserDefaultsTest, ABrokenFileThatCannotBeMovedAsideIsNeverSavedOver) {
             _exit(0);
         },
         testing::ExitedWithCode(0),
-        "nor move it to .*defaults.json.corrupt \\(.*\\); using the defaults, and not saving over it until it can "
-        "be read\n$");
+        "nor move it to .*defaults.json.corrupt \\(.*\\); using the defaults, and not saving over it "
+        "until it can be read\n$");
     EXPECT_EQ(readFile(dotfiles / "corvane.json"), broken);
     EXPECT_EQ(std::distance(fs::directory_iterator(dotfiles), fs::directory_iterator()), 1);
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
 }
 
 TEST_F(UserDefaultsTest, WhereNoFileCanBeTheRunsSettingsAreSavedOnceTheFolderCanBeWritten) {
-    const auto saved = [&] { return nlohmann::json::parse(readFile(folder / "defaults.json"), nullptr, false); };
+    const auto saved = [&] {
+        return nlohmann::json::parse(readFile(folder / "defaults.json"), nullptr, false);
+    };
     const auto runs = [](std::size_t mends) { return nlohmann::json{{"pads.root", lastSet(mends)}}; };
     fs::permissions(root, fs::perms(0755));
 
@@ -659,16 +668,19 @@ TEST_F(UserDefaultsTest, WhereNoFileCanBeTheRunsSettingsAreSavedOnceTheFolderCan
         fs::permissions(root, fs::perms(0555));
     };
     EXPECT_EQ(runAsNobody({removeX, [&] { fs::permissions(root, fs::perms::all); }}), 0);
-    expectProblems({"^could not save .*/X/config/corvane/defaults.json: could not create the folder: Not a directory$",
-                    "^could not save .*/X/config/corvane/defaults.json: could not create the folder: Permission denied$"});
+    expectProblems(
+        {"^could not save .*/X/config/corvane/defaults.json: could not create the folder: Not a directory$",
+         "^could not save .*/X/config/corvane/defaults.json: could not create the folder: Permission "
+         "denied$"});
     EXPECT_EQ(saved(), runs(2));
 
     // Links in a loop on the way, one of them removed.
     fs::create_symlink(root / "loop", root / "loop");
     folder = root / "loop" / "corvane";
     EXPECT_EQ(runAsNobody({[&] { fs::remove(root / "loop"); }}), 0);
-    expectProblems({"^could not save .*/loop/corvane/defaults.json: could not create the folder: Too many levels "
-                    "of symbolic links$"});
+    expectProblems(
+        {"^could not save .*/loop/corvane/defaults.json: could not create the folder: Too many levels "
+         "of symbolic links$"});
     EXPECT_EQ(saved(), runs(1));
 
     // A folder that cannot be searched may hold a file; found empty once it can be.
@@ -676,17 +688,20 @@ TEST_F(UserDefaultsTest, WhereNoFileCanBeTheRunsSettingsAreSavedOnceTheFolderCan
     fs::create_directory(folder);
     fs::permissions(folder, fs::perms::none);
     EXPECT_EQ(runAsNobody({[&] { fs::permissions(folder, fs::perms::all); }}), 0);
-    expectProblems({"^could not read .*/locked/defaults.json \\(Permission denied\\) nor move it to "
-                    ".*/locked/defaults.json.corrupt \\(Permission denied\\); using the defaults, and not saving "
-                    "over it until it can be read$",
-                    "^found no file at .*/locked/defaults.json now that it can be reached; saved this run's "
-                    "settings$"});
+    expectProblems(
+        {"^could not read .*/locked/defaults.json \\(Permission denied\\) nor move it to "
+         ".*/locked/defaults.json.corrupt \\(Permission denied\\); using the defaults, and not saving "
+         "over it until it can be read$",
+         "^found no file at .*/locked/defaults.json now that it can be reached; saved this run's "
+         "settings$"});
     EXPECT_EQ(saved(), runs(1));
     EXPECT_EQ(entries(folder), std::set<std::string>{"defaults.json"});
 }
 
 TEST_F(UserDefaultsTest, AFileThatCouldNotBeReadIsTakenInOnceItCanBeAndNeverSavedOverBefore) {
-    const auto saved = [&] { return nlohmann::json::parse(readFile(folder / "defaults.json"), nullptr, false); };
+    const auto saved = [&] {
+        return nlohmann::json::parse(readFile(folder / "defaults.json"), nullptr, false);
+    };
     const std::string notSaving =
         " \\(Permission denied\\); using the defaults, and not saving over it until it can be read$";
     fs::permissions(root, fs::perms(0755));
@@ -699,10 +714,12 @@ TEST_F(UserDefaultsTest, AFileThatCouldNotBeReadIsTakenInOnceItCanBeAndNeverSave
         return defaults.value("keep") == SettingValue{std::string("mine")} ? 0 : 4;
     };
     EXPECT_EQ(runAsNobody({[&] { fs::permissions(folder, fs::perms::all); }}, {}, keeps), 0);
-    expectProblems({"^could not read .*/locked/defaults.json \\(Permission denied\\) nor move it to "
-                    ".*/locked/defaults.json.corrupt" + notSaving,
-                    "^read .*/locked/defaults.json now that it can be read; kept its values under this run's "
-                    "changes$"});
+    expectProblems(
+        {"^could not read .*/locked/defaults.json \\(Permission denied\\) nor move it to "
+         ".*/locked/defaults.json.corrupt" +
+             notSaving,
+         "^read .*/locked/defaults.json now that it can be read; kept its values under this run's "
+         "changes$"});
     EXPECT_EQ(saved(), (nlohmann::json{{"pads.root", lastSet(1)}, {"keep", "mine"}}));
     EXPECT_EQ(entries(folder), std::set<std::string>{"defaults.json"});
 
@@ -718,10 +735,12 @@ TEST_F(UserDefaultsTest, AFileThatCouldNotBeReadIsTakenInOnceItCanBeAndNeverSave
             for (const auto& entry : fs::recursive_directory_iterator(home)) giveToNobody(entry.path());
         };
         EXPECT_EQ(runAsNobody({giveHome}, [](UserDefaults& defaults) { defaults.remove("old"); }), 0);
-        expectProblems({"^could not read .*/config/corvane/defaults.json \\(Permission denied\\) nor move it to "
-                        ".*/config/corvane/defaults.json.corrupt" + notSaving,
-                        "^read .*/config/corvane/defaults.json now that it can be read; kept its values under "
-                        "this run's changes$"});
+        expectProblems(
+            {"^could not read .*/config/corvane/defaults.json \\(Permission denied\\) nor move it to "
+             ".*/config/corvane/defaults.json.corrupt" +
+                 notSaving,
+             "^read .*/config/corvane/defaults.json now that it can be read; kept its values under "
+             "this run's changes$"});
         EXPECT_EQ(saved(), (nlohmann::json{{"pads.root", lastSet(1)}, {"keep", "mine"}}));
     }
 
@@ -733,13 +752,15 @@ TEST_F(UserDefaultsTest, AFileThatCouldNotBeReadIsTakenInOnceItCanBeAndNeverSave
     EXPECT_EQ(runAsNobody({[&] { std::ofstream(folder / "defaults.json") << edited; },
                            [&] { fs::permissions(folder, fs::perms::all); }}),
               0);
-    expectProblems({"^could not read .*/readonly/defaults.json \\(.*unexpected end of input.*\\) nor move it to "
-                    ".*/readonly/defaults.json.corrupt" + notSaving,
-                    "^still could not read .*/readonly/defaults.json \\(.*unexpected '}'.*\\) nor move it to "
-                    ".*/readonly/defaults.json.corrupt \\(Permission denied\\); not saving over it until it can "
-                    "be read$",
-                    "^could not read .*/readonly/defaults.json \\(.*unexpected '}'.*\\); kept it as "
-                    ".*/readonly/defaults.json.corrupt and saved this run's settings$"});
+    expectProblems(
+        {"^could not read .*/readonly/defaults.json \\(.*unexpected end of input.*\\) nor move it to "
+         ".*/readonly/defaults.json.corrupt" +
+             notSaving,
+         "^still could not read .*/readonly/defaults.json \\(.*unexpected '}'.*\\) nor move it to "
+         ".*/readonly/defaults.json.corrupt \\(Permission denied\\); not saving over it until it can "
+         "be read$",
+         "^could not read .*/readonly/defaults.json \\(.*unexpected '}'.*\\); kept it as "
+         ".*/readonly/defaults.json.corrupt and saved this run's settings$"});
     EXPECT_EQ(saved(), (nlohmann::json{{"pads.root", lastSet(2)}}));
     EXPECT_EQ(readFile(folder / "defaults.json.corrupt"), edited);
     EXPECT_EQ(entries(folder), (std::set<std::string>{"defaults.json", "defaults.json.corrupt"}));
