@@ -211,16 +211,19 @@ void BM_SaveSettingsWhileUnread(benchmark::State& state, Shape shape) {
     made.text.pop_back();
     std::ofstream(folder / "defaults.json") << made.text;
     bool stuck = false;
-    UserDefaults defaults(
-        folder, [&](const std::string&) { stuck = true; }, std::chrono::hours(1));
-    std::int64_t root = 0;
-    for (auto _ : state) {
-        defaults.set("pads.root", ++root);
-        defaults.flush();
+    {
+        UserDefaults defaults(
+            folder, [&](const std::string&) { stuck = true; }, std::chrono::hours(1));
+        std::int64_t root = 0;
+        for (auto _ : state) {
+            defaults.set("pads.root", ++root);
+            defaults.flush();
+        }
     }
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(made.text.size()));
     state.counters["stuck"] = stuck ? 1 : 0;
     state.counters["unread"] = fs::file_size(folder / "defaults.json") == made.text.size() ? 1 : 0;
+    // Gone, the defaults save nothing into the folder once it is removed.
     fs::remove_all(temporary);
 }
 
