@@ -6,7 +6,9 @@
 // it was kept aside.
 // Broken files cost what the parser spends on its message: every character since the last text
 // or number is kept for it, so blank lines, spaces or literals before a typo are quoted whole.
-// Saving: a change to a large file written out again, as a change within the program does.
+// Saving: a change to a large file written out again, as a change within the program does; and
+// a change while a broken file that cannot be moved aside waits to be read, which reads it again
+// before each save and writes nothing.
 
 #include "platform/UserDefaults.h"
 #include "tests/support/TemporaryFolder.h"
@@ -186,6 +188,53 @@ void saveSizes(benchmark::internal::Benchmark* bench) {
 BENCHMARK_CAPTURE(BM_SaveSettings, flat, Shape::flat)->Apply(saveSizes);
 BENCHMARK_CAPTURE(BM_SaveSettings, keys, Shape::keys)->Apply(saveSizes);
 BENCHMARK_CAPTURE(BM_SaveSettings, nestedArrays, Shape::nestedArrays)->Apply(saveSizes);
+
+// A folder whose path leaves room for "defaults.json.corrupt", taken, and not for
+// "defaults.json.corrupt.1": the kernel refuses names past 4,095 bytes, for root too.
+fs::path folderThatKeepsNothingAside(const fs::path& root) {
+    const std::size_t length = 4086 - std::string("/defaults.json").size();
+    fs::path folder = root;
+    while (length - folder.string().size() > 250) folder /= std::string(199, 'd');
+    folder /= std::string(length - folder.string().size() - 1, 'd');
+    fs::create_directories(folder);
+    std::ofstream(folder / "defaults.json.corrupt") << "kept earlier";
+    return folder;
+}
+
+// One change while the file of the shape, cut short by a byte so that the parser reads it all
+// before refusing it, waits to be read.
+void BM_SaveSettingsWhileUnread(benchmark::State& state, Shape shape) {
+    const fs::path temporary = newTemporaryFolder("corvane-bench-settings");
+    const fs::path folder = folderThatKeepsNothingAside(temporary);
+    SettingsText made =
+        settingsText(shape, static_cast<std::size_t>(state.range(0)), UserDefaults::maxValues);
+    made.text.pop_back();
+    std::ofstream(folder / "defaults.json") << made.text;
+    bool stuck = false;
+    {
+        UserDefaults defaults(
+            folder, [&](const std::string&) { stuck = true; }, std::chrono::hours(1));
+        std::int64_t root = 0;
+        for (auto _ : state) {
+            defaults.set("pads.root", ++root);
+            defaults.flush();
+        }
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(made.text.size()));
+    state.counters["stuck"] = stuck ? 1 : 0;
+    state.counters["unread"] = fs::file_size(folder / "defaults.json") == made.text.size() ? 1 : 0;
+    // Gone, the defaults save nothing into the folder once it is removed.
+    fs::remove_all(temporary);
+}
+
+void unreadSizes(benchmark::internal::Benchmark* bench) {
+    const auto bound = static_cast<std::int64_t>(UserDefaults::maxFileMebibytes * 1024 * 1024);
+    bench->Args({1'000'000})->Args({bound})->Unit(benchmark::kMillisecond);
+}
+
+BENCHMARK_CAPTURE(BM_SaveSettingsWhileUnread, flat, Shape::flat)->Apply(unreadSizes);
+BENCHMARK_CAPTURE(BM_SaveSettingsWhileUnread, keysInNoOrder, Shape::keysInNoOrder)->Apply(unreadSizes);
+BENCHMARK_CAPTURE(BM_SaveSettingsWhileUnread, spaces, Shape::spaces)->Apply(unreadSizes);
 
 }  // namespace
 }  // namespace corvane

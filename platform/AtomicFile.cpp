@@ -1,5 +1,7 @@
 #include "platform/AtomicFile.h"
 
+#include "platform/FileDescriptor.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -29,6 +31,35 @@ bool writeAll(int fd, std::string_view text) {
     return true;
 }
 
+// A temporary file beside the one it is to replace, closed and removed on any way out (an
+// exception included) unless it took the file's place.
+class TemporaryFile {
+public:
+    explicit TemporaryFile(std::string pattern)
+        : path_(std::move(pattern)), file_(::mkostemp(path_.data(), O_CLOEXEC)), created_(file_.valid()) {}
+    ~TemporaryFile() {
+        file_.reset();
+        if (created_ && !renamed_) ::unlink(path_.c_str());
+    }
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+    bool created() const { return created_; }
+    int descriptor() const { return file_.get(); }
+    const std::string& path() const { return path_; }
+    bool close() { return ::close(file_.release()) == 0; }
+    bool renameTo(const fs::path& file) {
+        renamed_ = ::rename(path_.c_str(), file.c_str()) == 0;
+        return renamed_;
+    }
+
+private:
+    std::string path_;
+    FileDescriptor file_;
+    const bool created_;
+    bool renamed_ = false;
+};
+
 }  // namespace
 
 std::optional<FileReplaceFailure> replaceFile(const fs::path& file, std::string_view text, fs::perms mode) {
@@ -38,30 +69,19 @@ std::optional<FileReplaceFailure> replaceFile(const fs::path& file, std::string_
     fs::create_directories(folder, created);
     if (created) return FileReplaceFailure{Step::createFolder, created, folder};
 
-    std::string temporary = (folder / ("." + file.filename().string() + ".XXXXXX")).string();
-    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
-    if (fd < 0) return FileReplaceFailure{Step::createTemporary, lastError(), folder};
+    TemporaryFile temporary((folder / ("." + file.filename().string() + ".XXXXXX")).string());
+    if (!temporary.created()) return FileReplaceFailure{Step::createTemporary, lastError(), folder};
 
-    std::optional<FileReplaceFailure> failure;
+    const int fd = temporary.descriptor();
     if (::fchmod(fd, static_cast<mode_t>(mode)) != 0 || !writeAll(fd, text)) {
-        failure = FileReplaceFailure{Step::write, lastError(), temporary};
-    } else if (::fsync(fd) != 0) {
-        failure = FileReplaceFailure{Step::sync, lastError(), temporary};
+        return FileReplaceFailure{Step::write, lastError(), temporary.path()};
     }
-    if (::close(fd) != 0 && !failure) failure = FileReplaceFailure{Step::write, lastError(), temporary};
-    if (!failure && ::rename(temporary.c_str(), file.c_str()) != 0) {
-        failure = FileReplaceFailure{Step::replace, lastError(), file};
-    }
-    if (failure) {
-        ::unlink(temporary.c_str());
-        return failure;
-    }
+    if (::fsync(fd) != 0) return FileReplaceFailure{Step::sync, lastError(), temporary.path()};
+    if (!temporary.close()) return FileReplaceFailure{Step::write, lastError(), temporary.path()};
+    if (!temporary.renameTo(file)) return FileReplaceFailure{Step::replace, lastError(), file};
     // The rename itself lives in the folder.
-    const int folderFD = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folderFD >= 0) {
-        ::fsync(folderFD);
-        ::close(folderFD);
-    }
+    const FileDescriptor folderFD(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folderFD.valid()) ::fsync(folderFD.get());
     return std::nullopt;
 }
 

@@ -17,7 +17,8 @@ struct FileReplaceFailure {
 
 // Replaces `file` with `text` so that a crash at any moment leaves the old file or the new one:
 // a temporary file beside it, synced, renamed over it, then the folder synced. Creates the folder
-// first. On failure the old file is untouched and no temporary file is left behind.
+// first. On failure the old file is untouched and no temporary file is left behind, nor an open
+// descriptor, be the failure returned or thrown (std::bad_alloc).
 std::optional<FileReplaceFailure> replaceFile(const std::filesystem::path& file, std::string_view text,
                                               std::filesystem::perms mode);
 

@@ -1,6 +1,7 @@
 #include "platform/UserDefaults.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
 #include <cmath>
@@ -93,6 +94,71 @@ Aside keepAside(const fs::path& file) {
     }
 }
 
+// Whether the error reading `file` means no file can be at its path: a part of the way is no
+// folder, links in a loop, or is missing, or the path is too long. Any other (a folder that
+// cannot be searched, say) may hide one.
+bool nothingCanBeAt(const fs::path& file) {
+    struct stat info {};
+    if (::lstat(file.c_str(), &info) == 0) return false;
+    return errno == ENOENT || errno == ENOTDIR || errno == ELOOP || errno == ENAMETOOLONG;
+}
+
+// What looking at the file found.
+struct Examined {
+    enum class Kind {
+        values,       // read: the values in `values`
+        missing,      // no file
+        unreachable,  // no file can be there as the way to it stands
+        keptAside,    // could not be read or used, for `problem`: kept aside as `aside`
+        stuck,        // as keptAside, except that it could not be moved: `aside` says why
+    };
+    Kind kind;
+    json values;
+    std::string problem;
+    Aside aside;
+};
+
+// Reads the file, within the bounds of a start; what cannot be read or used is kept aside, since
+// the next save would otherwise replace it, values and all.
+Examined examine(const fs::path& file) {
+    using Kind = Examined::Kind;
+    std::string problem;
+    try {
+        auto read = UserFile::read(file, UserDefaults::maxFileMebibytes);
+        if (const auto* unreadable = std::get_if<UserFile::Unusable>(&read)) {
+            if (unreadable->missing()) return {Kind::missing, {}, {}, {}};
+            if (unreadable->error != 0 && nothingCanBeAt(file)) return {Kind::unreachable, {}, {}, {}};
+            problem = unreadable->reason;
+        } else {
+            auto parsed = BoundedJSON::parse(std::get<std::string>(read),
+                                             {UserDefaults::maxNesting, UserDefaults::maxValues});
+            if (auto* refused = std::get_if<std::string>(&parsed)) {
+                problem = std::move(*refused);
+            } else if (std::get<json>(parsed).is_object()) {
+                return {Kind::values, std::move(std::get<json>(parsed)), {}, {}};
+            } else {
+                problem = "it holds no JSON object";
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        // What a file holds must never end the program, nor every later start.
+        problem = "not enough memory to read it";
+    }
+    Aside aside = keepAside(file);
+    const Kind kind = aside.error ? Kind::stuck : Kind::keptAside;
+    return {kind, {}, std::move(problem), std::move(aside)};
+}
+
+// Why the file, still in its place, may hold the user's only copy of their settings.
+std::string whyStuck(const fs::path& file, const Examined& examined) {
+    return file.string() + " (" + examined.problem + ") nor move it to " + examined.aside.name.string() +
+           " (" + examined.aside.error.message() + ")";
+}
+
+std::string stillStuck(const fs::path& file, const Examined& examined) {
+    return "still could not read " + whyStuck(file, examined) + "; not saving over it until it can be read";
+}
+
 // The reason replacing the file failed, as the log says it.
 std::string describe(const FileReplaceFailure& failure) {
     using Step = FileReplaceFailure::Step;
@@ -157,38 +223,29 @@ UserDefaults::~UserDefaults() {
 }
 
 void UserDefaults::load() {
-    std::string problem;
-    try {
-        auto read = UserFile::read(file_, maxFileMebibytes);
-        if (const auto* unreadable = std::get_if<UserFile::Unusable>(&read)) {
-            if (unreadable->missing()) return;
-            // Kept aside like a broken file: the next save would otherwise replace it, values and all.
-            problem = unreadable->reason;
-        } else {
-            auto parsed = BoundedJSON::parse(std::get<std::string>(read), {maxNesting, maxValues});
-            if (auto* refused = std::get_if<std::string>(&parsed)) {
-                problem = std::move(*refused);
-            } else if (std::get<json>(parsed).is_object()) {
-                values_ = std::move(std::get<json>(parsed));
-                return;
-            } else {
-                problem = "it holds no JSON object";
-            }
-        }
-    } catch (const std::bad_alloc&) {
-        // What a file holds must never end the program, nor every later start.
-        problem = "not enough memory to read it";
-    }
-    const Aside aside = keepAside(file_);
-    if (aside.error) {
-        // Still in its place, the file may hold the user's only copy of their settings.
-        keepsBrokenFile_ = true;
-        report("could not read " + file_.string() + " (" + problem + ") nor move it to " +
-               aside.name.string() + " (" + aside.error.message() +
-               "); using the defaults, and not saving over it");
-    } else {
-        report("could not read " + file_.string() + " (" + problem + "); kept it as " +
-               aside.name.string() + " and using the defaults");
+    using Kind = Examined::Kind;
+    Examined examined = examine(file_);
+    switch (examined.kind) {
+        case Kind::values:
+            values_ = std::move(examined.values);
+            return;
+        case Kind::missing:
+            return;
+        case Kind::unreachable:
+            // Nothing to protect: the first save that can reach the folder writes the run's settings.
+            unseen_ = Unseen::nothingThere;
+            return;
+        case Kind::keptAside:
+            report("could not read " + file_.string() + " (" + examined.problem + "); kept it as " +
+                   examined.aside.name.string() + " and using the defaults");
+            return;
+        case Kind::stuck:
+            unseen_ = Unseen::mayHoldSettings;
+            // The same again, before a save, is not said twice.
+            failing_ = stillStuck(file_, examined);
+            report("could not read " + whyStuck(file_, examined) +
+                   "; using the defaults, and not saving over it until it can be read");
+            return;
     }
 }
 
@@ -205,12 +262,16 @@ void UserDefaults::set(const std::string& key, SettingValue value) {
     auto found = values_.find(key);
     if (found != values_.end() && *found == stored && found->type() == stored.type()) return;
     values_[key] = std::move(stored);
+    if (unseen_ != Unseen::no) removedUnseen_.erase(key);
     changed(lock);
 }
 
 void UserDefaults::remove(const std::string& key) {
     std::unique_lock lock(mutex_);
-    if (values_.erase(key) == 0) return;
+    const bool removed = values_.erase(key) != 0;
+    // The file, once read, may hold the key.
+    const bool removedUnseen = unseen_ != Unseen::no && removedUnseen_.insert(key).second;
+    if (!removed && !removedUnseen) return;
     changed(lock);
 }
 
@@ -234,45 +295,67 @@ void UserDefaults::changed(std::unique_lock<std::mutex>& lock) {
 }
 
 void UserDefaults::flush() {
-    if (keepsBrokenFile_) return;
-    std::optional<std::string> problem;
+    std::optional<std::string> found;    // what looking at the file again found
+    const char* foundAndSaved = "";      // the end of `found` once the run's settings are saved
+    std::optional<std::string> problem;  // a cause of failure not yet reported
     bool outOfMemory = false;
     {
         std::lock_guard writing(writeMutex_);
         try {
-            std::string text;
-            std::string refused;
-            std::uint64_t generation;
+            Unseen unseen;
             {
                 std::lock_guard lock(mutex_);
                 if (changes_ == saved_) return;
-                generation = changes_;
-                text = fileText(values_, refused);
+                unseen = unseen_;
             }
-            std::optional<FileReplaceFailure> failure;
-            if (refused.empty()) {
-                failure = replaceFileKeepingLink(file_, text, fs::perms::owner_read | fs::perms::owner_write);
+            bool mayWrite = true;
+            if (unseen != Unseen::no) {
+                mayWrite = lookAgain(unseen, found, foundAndSaved, problem);
             }
-            if (!refused.empty() || failure) {
-                if (!failing_) {
-                    problem =
+            if (mayWrite) {
+                std::string text;
+                std::string refused;
+                std::uint64_t generation;
+                {
+                    std::lock_guard lock(mutex_);
+                    generation = changes_;
+                    text = fileText(values_, refused);
+                }
+                std::optional<FileReplaceFailure> failure;
+                if (refused.empty()) {
+                    failure =
+                        replaceFileKeepingLink(file_, text, fs::perms::owner_read | fs::perms::owner_write);
+                }
+                if (!refused.empty() || failure) {
+                    std::string cause =
                         "could not save " + file_.string() + ": " +
                         (failure ? describe(*failure)
                                  : "the next start would refuse it (" + refused + "); kept the old file");
+                    if (cause != failing_) problem = cause;
+                    failing_ = std::move(cause);
+                    foundAndSaved = "";
+                } else {
+                    failing_.clear();
+                    std::lock_guard lock(mutex_);
+                    saved_ = generation;
+                    // The file is the run's own now.
+                    unseen_ = Unseen::no;
+                    removedUnseen_.clear();
                 }
-                failing_ = true;
-            } else {
-                failing_ = false;
-                std::lock_guard lock(mutex_);
-                saved_ = generation;
             }
         } catch (const std::bad_alloc&) {
             // The text of large values may not fit while memory is short; the values stay, and so
             // does the old file, for the next try.
-            outOfMemory = !failing_;
-            failing_ = true;
+            outOfMemory = failing_ != outOfMemory_;
+            try {
+                failing_ = outOfMemory_;
+            } catch (const std::bad_alloc&) {
+                failing_.clear();
+            }
+            foundAndSaved = "";
         }
     }
+    if (found) report(*found + foundAndSaved);
     if (outOfMemory) {
         report(outOfMemory_);
     } else if (problem) {
@@ -280,16 +363,70 @@ void UserDefaults::flush() {
     }
 }
 
+bool UserDefaults::lookAgain(Unseen unseen, std::optional<std::string>& found, const char*& foundAndSaved,
+                             std::optional<std::string>& problem) {
+    using Kind = Examined::Kind;
+    Examined examined = examine(file_);
+    switch (examined.kind) {
+        case Kind::values: {
+            std::lock_guard lock(mutex_);
+            // Until now the values held only what the run set.
+            for (auto& [key, value] : values_.items()) examined.values[key] = std::move(value);
+            for (const std::string& key : removedUnseen_) examined.values.erase(key);
+            values_ = std::move(examined.values);
+            removedUnseen_.clear();
+            unseen_ = Unseen::no;
+            found = "read " + file_.string() +
+                    " now that it can be read; kept its values under this run's changes";
+            return true;
+        }
+        case Kind::missing: {
+            std::lock_guard lock(mutex_);
+            removedUnseen_.clear();
+            unseen_ = Unseen::no;
+            if (unseen == Unseen::mayHoldSettings) {
+                found = "found no file at " + file_.string() + " now that it can be reached";
+                foundAndSaved = "; saved this run's settings";
+            }
+            return true;
+        }
+        case Kind::unreachable:
+            // Still nothing to protect: the save says why it fails.
+            return true;
+        case Kind::keptAside: {
+            std::lock_guard lock(mutex_);
+            removedUnseen_.clear();
+            unseen_ = Unseen::no;
+            found = "could not read " + file_.string() + " (" + examined.problem + "); kept it as " +
+                    examined.aside.name.string();
+            foundAndSaved = " and saved this run's settings";
+            return true;
+        }
+        case Kind::stuck: {
+            std::string cause = stillStuck(file_, examined);
+            if (cause != failing_) problem = cause;
+            failing_ = std::move(cause);
+            return false;
+        }
+    }
+    return false;
+}
+
 void UserDefaults::flushAll() {
     std::lock_guard lock(registry().mutex);
     for (UserDefaults* defaults : registry().live) defaults->flush();
 }
 
-void UserDefaults::report(const std::string& message) const {
-    if (onProblem_) {
-        onProblem_(message);
-    } else {
+void UserDefaults::report(const std::string& message) const noexcept {
+    if (!onProblem_) {
         std::fprintf(stderr, "corvane: %s\n", message.c_str());
+        return;
+    }
+    // Best effort: a handler that runs out of memory, as a log may when memory is short, must
+    // end neither the program nor the defaults' queue.
+    try {
+        onProblem_(message);
+    } catch (...) {
     }
 }
 

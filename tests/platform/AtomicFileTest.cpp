@@ -4,13 +4,66 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <cstdlib>
 #include <fstream>
+#include <new>
 #include <sstream>
+
+// Allocations on a thread can be counted, or made to fail at a chosen one: the way to meet
+// std::bad_alloc at every place in turn. Every form of new and delete is replaced, so that
+// AddressSanitizer sees each block freed as it was allocated.
+namespace {
+thread_local long allocationsCounted = 0;
+thread_local long allocationsBeforeFailure = -1;  // -1: none fails
+
+void* allocate(std::size_t size) {
+    ++allocationsCounted;
+    if (allocationsBeforeFailure == 0) {
+        allocationsBeforeFailure = -1;
+        throw std::bad_alloc();
+    }
+    if (allocationsBeforeFailure > 0) --allocationsBeforeFailure;
+    void* block = std::malloc(size == 0 ? 1 : size);
+    if (block == nullptr) throw std::bad_alloc();
+    return block;
+}
+}  // namespace
+
+void* operator new(std::size_t size) { return allocate(size); }
+void* operator new[](std::size_t size) { return allocate(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    try {
+        return allocate(size);
+    } catch (...) {
+        return nullptr;
+    }
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+    try {
+        return allocate(size);
+    } catch (...) {
+        return nullptr;
+    }
+}
+void operator delete(void* block) noexcept { std::free(block); }
+void operator delete[](void* block) noexcept { std::free(block); }
+void operator delete(void* block, std::size_t) noexcept { std::free(block); }
+void operator delete[](void* block, std::size_t) noexcept { std::free(block); }
+void operator delete(void* block, const std::nothrow_t&) noexcept { std::free(block); }
+void operator delete[](void* block, const std::nothrow_t&) noexcept { std::free(block); }
 
 namespace corvane {
 namespace {
 
 namespace fs = std::filesystem;
+
+std::size_t openDescriptors() {
+    return static_cast<std::size_t>(
+        std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator()));
+}
 
 class AtomicFileTest : public testing::Test {
 protected:
@@ -55,6 +108,51 @@ TEST_F(AtomicFileTest, AFailedReplaceSaysWhichStepAndLeavesTheOldFileAndNoTempor
     ASSERT_TRUE(failure);
     EXPECT_EQ(failure->step, FileReplaceFailure::Step::createFolder);
     EXPECT_EQ(readFile(root / "plain"), "x");
+}
+
+TEST_F(AtomicFileTest, RunningOutOfMemoryAnywhereLeavesNoTemporaryFileNorDescriptor) {
+    // The temporary file is made, then the write fails (past a limit on file size of 0 bytes),
+    // or the replace (a folder stands in the file's place).
+    const fs::path file = root / "entry";
+    rlimit unlimited{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &unlimited), 0);
+    rlimit noBytes = unlimited;
+    noBytes.rlim_cur = 0;
+    struct sigaction ignore = {};
+    struct sigaction previous = {};
+    ignore.sa_handler = SIG_IGN;
+    ASSERT_EQ(sigaction(SIGXFSZ, &ignore, &previous), 0);
+    const auto writeFails = [&](bool fails) {
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, fails ? &noBytes : &unlimited), 0);
+    };
+    const std::size_t descriptors = openDescriptors();
+    for (const auto step : {FileReplaceFailure::Step::write, FileReplaceFailure::Step::replace}) {
+        const bool writing = step == FileReplaceFailure::Step::write;
+        if (!writing) fs::create_directories(file / "inside");
+        writeFails(writing);
+        allocationsCounted = 0;
+        auto failure = replaceFile(file, "text", fs::perms::owner_read);
+        const long allocations = allocationsCounted;
+        writeFails(false);
+        ASSERT_TRUE(failure);
+        EXPECT_EQ(failure->step, step);
+        for (long failing = 0; failing < allocations; ++failing) {
+            writeFails(writing);
+            allocationsBeforeFailure = failing;
+            try {
+                replaceFile(file, "text", fs::perms::owner_read);
+            } catch (const std::bad_alloc&) {
+            }
+            allocationsBeforeFailure = -1;
+            writeFails(false);
+            const std::string where =
+                "allocation " + std::to_string(failing + 1) + " of " + std::to_string(allocations);
+            EXPECT_EQ(openDescriptors(), descriptors) << where;
+            EXPECT_EQ(entries(root), writing ? 0u : 1u) << where;
+        }
+    }
+    sigaction(SIGXFSZ, &previous, nullptr);
+    EXPECT_TRUE(fs::is_directory(file / "inside"));
 }
 
 }  // namespace

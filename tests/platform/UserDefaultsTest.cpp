@@ -5,15 +5,23 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <malloc.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <atomic>
 #include <cmath>
+#include <condition_variable>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
+#include <mutex>
+#include <new>
+#include <regex>
+#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -58,6 +66,99 @@ protected:
     }
     static void asNobody() {
         if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(3);
+    }
+    // The path's owner made the one asNobody() becomes.
+    static void giveToNobody(const fs::path& path) {
+        if (geteuid() == 0) {
+            ASSERT_EQ(::lchown(path.c_str(), 65534, 65534), 0) << path;
+        }
+    }
+
+    // A run of the defaults in `folder`, in a child that gives up root's privileges, in phases:
+    // in each the child sets "pads.root" twice and saves each time (10 and 11, then 12 and 13, …),
+    // then waits while the next of `mends` is done here. `change` runs before the first phase,
+    // `check` after the last; its result is the child's exit status, returned, and what the
+    // defaults reported goes to `problems`, a line each.
+    int runAsNobody(const std::vector<std::function<void()>>& mends,
+                    const std::function<void(UserDefaults&)>& change = {},
+                    const std::function<int(UserDefaults&)>& check = {}) {
+        int toParent[2], toChild[2], reports[2];
+        if (::pipe2(toParent, O_CLOEXEC) != 0 || ::pipe2(toChild, O_CLOEXEC) != 0 ||
+            ::pipe2(reports, O_CLOEXEC) != 0) {
+            return -1;
+        }
+        const pid_t child = ::fork();
+        if (child == 0) {
+            asNobody();
+            int status = 0;
+            {
+                UserDefaults defaults(
+                    folder,
+                    [&](const std::string& m) {
+                        const std::string line = m + "\n";
+                        if (::write(reports[1], line.data(), line.size()) !=
+                            static_cast<ssize_t>(line.size())) {
+                            _exit(90);
+                        }
+                    },
+                    1h);
+                if (change) change(defaults);
+                for (std::size_t phase = 0;; ++phase) {
+                    for (std::int64_t i = 0; i < 2; ++i) {
+                        defaults.set("pads.root",
+                                     std::int64_t{10} + 2 * static_cast<std::int64_t>(phase) + i);
+                        defaults.flush();
+                    }
+                    if (phase == mends.size()) break;
+                    char mended = 0;
+                    if (::write(toParent[1], &mended, 1) != 1 || ::read(toChild[0], &mended, 1) != 1) {
+                        _exit(91);
+                    }
+                }
+                if (check) status = check(defaults);
+            }
+            _exit(status);
+        }
+        ::close(toParent[1]);
+        ::close(toChild[0]);
+        ::close(reports[1]);
+        for (const auto& mend : mends) {
+            char waiting = 0;
+            if (::read(toParent[0], &waiting, 1) != 1) break;
+            mend();
+            if (::write(toChild[1], &waiting, 1) != 1) break;
+        }
+        ::close(toChild[1]);
+        std::string text;
+        char buffer[4096];
+        for (ssize_t n; (n = ::read(reports[0], buffer, sizeof buffer)) > 0;) {
+            text.append(buffer, static_cast<std::size_t>(n));
+        }
+        ::close(reports[0]);
+        ::close(toParent[0]);
+        int status = 0;
+        if (child < 0 || ::waitpid(child, &status, 0) != child) return -1;
+        problems.clear();
+        std::istringstream lines(text);
+        for (std::string line; std::getline(lines, line);) problems.push_back(line);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    // The value runAsNobody() sets last.
+    static std::int64_t lastSet(std::size_t mends) { return 11 + 2 * static_cast<std::int64_t>(mends); }
+
+    // Each problem reported matches the pattern in its place, and there are no more.
+    void expectProblems(const std::vector<std::string>& patterns) const {
+        EXPECT_EQ(problems.size(), patterns.size());
+        for (std::size_t i = 0; i < problems.size() && i < patterns.size(); ++i) {
+            EXPECT_TRUE(std::regex_search(problems[i], std::regex(patterns[i]))) << problems[i] << "\n"
+                                                                                 << patterns[i];
+        }
+    }
+    // The folder's entries by name.
+    static std::set<std::string> entries(const fs::path& path) {
+        std::set<std::string> names;
+        for (const auto& entry : fs::directory_iterator(path)) names.insert(entry.path().filename().string());
+        return names;
     }
 
     fs::path root;
@@ -310,6 +411,20 @@ TEST_F(UserDefaultsTest, ASaveNeverWritesAFileTheNextStartWouldRefuse) {
     EXPECT_TRUE(readFile(file) == saved) << "the old file stays";
 }
 
+TEST_F(UserDefaultsTest, AFileIndentingWouldTakePastTheBoundIsWrittenCompact) {
+    // Compact, as long as the bound takes with the last line's end; indented, a few bytes longer.
+    const std::size_t bound = UserDefaults::maxFileMebibytes * 1024 * 1024;
+    const std::string around = R"({"notes":"","pads.root":6})";
+    {
+        auto defaults = open();
+        defaults->set("pads.root", std::int64_t{6});
+        defaults->set("notes", std::string(bound - 1 - around.size(), 'x'));
+    }
+    EXPECT_EQ(fs::file_size(folder / "defaults.json"), bound);
+    EXPECT_EQ(open()->value("pads.root"), SettingValue{std::int64_t{6}});
+    EXPECT_TRUE(problems.empty()) << problems[0];
+}
+
 TEST_F(UserDefaultsTest, RunningOutOfMemoryWhileParsingKeepsTheFileAside) {
 #if defined(__SANITIZE_ADDRESS__)
     GTEST_SKIP() << "AddressSanitizer reserves terabytes of address space: no address-space limit holds";
@@ -394,6 +509,57 @@ TEST_F(UserDefaultsTest, RunningOutOfMemoryWhileSavingKeepsTheOldFileAndTriesAga
 #endif
 }
 
+TEST_F(UserDefaultsTest, AProblemHandlerRunningOutOfMemoryEndsNothing) {
+    // As the bridge's log may, when memory is short: every report throws. A save between two
+    // failed ones succeeds, so that each failure is reported.
+    const fs::path file = folder / "defaults.json";
+    const std::string large(UserDefaults::maxFileMebibytes * 1024 * 1024, 'x');
+    writeFile("{");
+    EXPECT_EXIT(
+        {
+            std::mutex mutex;
+            std::condition_variable reported;
+            int reports = 0;
+            const auto throwing = [&](const std::string&) {
+                {
+                    std::lock_guard lock(mutex);
+                    ++reports;
+                }
+                reported.notify_all();
+                throw std::bad_alloc();
+            };
+            const auto reportsReach = [&](int count) {
+                std::unique_lock lock(mutex);
+                return reported.wait_for(lock, 60s, [&] { return reports >= count; });
+            };
+            // While loading, then saving in flush(), flushAll() and the destructor: a folder in
+            // the file's place cannot be replaced, a text past the bound is refused.
+            auto defaults = std::make_unique<UserDefaults>(folder, throwing, 1h);
+            fs::create_directories(file / "inside");
+            defaults->set("a", std::int64_t{1});
+            defaults->flush();
+            fs::remove_all(file);
+            defaults->flush();
+            defaults->set("notes", large);
+            UserDefaults::flushAll();
+            defaults->set("notes", std::string("short"));
+            defaults->flush();
+            fs::remove(file);
+            fs::create_directories(file / "inside");
+            defaults->set("a", std::int64_t{2});
+            defaults.reset();
+            if (!reportsReach(4)) _exit(4);
+            // On the defaults' own queue.
+            defaults = std::make_unique<UserDefaults>(folder, throwing, 1ms);
+            fs::create_directories(file / "inside");
+            defaults->set("a", std::int64_t{2});
+            if (!reportsReach(6)) _exit(6);
+            defaults.reset();
+            _exit(reports == 6 ? 0 : 7);
+        },
+        testing::ExitedWithCode(0), "");
+}
+
 TEST_F(UserDefaultsTest, TheParsersQuoteOfALongTokenIsCutShort) {
     writeFile(R"({"pads.root": ")" + std::string(2'000'000, 'x'));
     withinBounds(std::chrono::seconds(10), 64, [&] { open(); });
@@ -419,6 +585,20 @@ TEST_F(UserDefaultsTest, BlankLinesBeforeATypoCostNoMoreThanTheirText) {
     open();
     ASSERT_EQ(problems.size(), 2u);
     EXPECT_NE(problems[1].find("at line 3, column 5: "), std::string::npos) << problems[1];
+}
+
+TEST_F(UserDefaultsTest, BlanksInATextAreTheTexts) {
+    // Runs of blanks read as one between values only.
+    writeFile("{\"scale\":  \"C  Dorian \",\n\n  \"pads.root\": 5}");
+    EXPECT_EQ(open()->value("scale"), SettingValue{std::string("C  Dorian ")});
+    EXPECT_TRUE(problems.empty()) << problems[0];
+
+    // A line end in a text is refused where it stands, after a space too.
+    writeFile("{\"scale\": \"C \n\"}");
+    open();
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_NE(problems[0].find("at line 2, column 0: "), std::string::npos) << problems[0];
+    EXPECT_NE(problems[0].find("; kept it as"), std::string::npos) << problems[0];
 }
 
 TEST_F(UserDefaultsTest, AFileThatCannotBeMovedAsideIsReportedWithTheNameTried) {
@@ -466,10 +646,124 @@ TEST_F(UserDefaultsTest, ABrokenFileThatCannotBeMovedAsideIsNeverSavedOver) {
             _exit(0);
         },
         testing::ExitedWithCode(0),
-        "nor move it to .*defaults.json.corrupt \\(.*\\); using the defaults, and not saving over it\n$");
+        "nor move it to .*defaults.json.corrupt \\(.*\\); using the defaults, and not saving over it "
+        "until it can be read\n$");
     EXPECT_EQ(readFile(dotfiles / "corvane.json"), broken);
     EXPECT_EQ(std::distance(fs::directory_iterator(dotfiles), fs::directory_iterator()), 1);
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
+}
+
+TEST_F(UserDefaultsTest, WhereNoFileCanBeTheRunsSettingsAreSavedOnceTheFolderCanBeWritten) {
+    const auto saved = [&] {
+        return nlohmann::json::parse(readFile(folder / "defaults.json"), nullptr, false);
+    };
+    const auto runs = [](std::size_t mends) { return nlohmann::json{{"pads.root", lastSet(mends)}}; };
+    fs::permissions(root, fs::perms(0755));
+
+    // A file on the way, removed; then the folder it was in cannot be written, a new cause.
+    std::ofstream(root / "X") << "a file";
+    folder = root / "X" / "config" / "corvane";
+    const auto removeX = [&] {
+        fs::remove(root / "X");
+        fs::permissions(root, fs::perms(0555));
+    };
+    EXPECT_EQ(runAsNobody({removeX, [&] { fs::permissions(root, fs::perms::all); }}), 0);
+    expectProblems(
+        {"^could not save .*/X/config/corvane/defaults.json: could not create the folder: Not a directory$",
+         "^could not save .*/X/config/corvane/defaults.json: could not create the folder: Permission "
+         "denied$"});
+    EXPECT_EQ(saved(), runs(2));
+
+    // Links in a loop on the way, one of them removed.
+    fs::create_symlink(root / "loop", root / "loop");
+    folder = root / "loop" / "corvane";
+    EXPECT_EQ(runAsNobody({[&] { fs::remove(root / "loop"); }}), 0);
+    expectProblems(
+        {"^could not save .*/loop/corvane/defaults.json: could not create the folder: Too many levels "
+         "of symbolic links$"});
+    EXPECT_EQ(saved(), runs(1));
+
+    // A folder that cannot be searched may hold a file; found empty once it can be.
+    folder = root / "locked";
+    fs::create_directory(folder);
+    fs::permissions(folder, fs::perms::none);
+    EXPECT_EQ(runAsNobody({[&] { fs::permissions(folder, fs::perms::all); }}), 0);
+    expectProblems(
+        {"^could not read .*/locked/defaults.json \\(Permission denied\\) nor move it to "
+         ".*/locked/defaults.json.corrupt \\(Permission denied\\); using the defaults, and not saving "
+         "over it until it can be read$",
+         "^found no file at .*/locked/defaults.json now that it can be reached; saved this run's "
+         "settings$"});
+    EXPECT_EQ(saved(), runs(1));
+    EXPECT_EQ(entries(folder), std::set<std::string>{"defaults.json"});
+}
+
+TEST_F(UserDefaultsTest, AFileThatCouldNotBeReadIsTakenInOnceItCanBeAndNeverSavedOverBefore) {
+    const auto saved = [&] {
+        return nlohmann::json::parse(readFile(folder / "defaults.json"), nullptr, false);
+    };
+    const std::string notSaving =
+        " \\(Permission denied\\); using the defaults, and not saving over it until it can be read$";
+    fs::permissions(root, fs::perms(0755));
+
+    // In a folder that cannot be searched.
+    folder = root / "locked";
+    writeFile(R"({"pads.root": 3, "keep": "mine"})");
+    fs::permissions(folder, fs::perms::none);
+    const auto keeps = [](UserDefaults& defaults) {
+        return defaults.value("keep") == SettingValue{std::string("mine")} ? 0 : 4;
+    };
+    EXPECT_EQ(runAsNobody({[&] { fs::permissions(folder, fs::perms::all); }}, {}, keeps), 0);
+    expectProblems(
+        {"^could not read .*/locked/defaults.json \\(Permission denied\\) nor move it to "
+         ".*/locked/defaults.json.corrupt" +
+             notSaving,
+         "^read .*/locked/defaults.json now that it can be read; kept its values under this run's "
+         "changes$"});
+    EXPECT_EQ(saved(), (nlohmann::json{{"pads.root", lastSet(1)}, {"keep", "mine"}}));
+    EXPECT_EQ(entries(folder), std::set<std::string>{"defaults.json"});
+
+    // In a config folder of root's, left by a run with sudo, given to the user; what the run
+    // removed stays removed.
+    if (geteuid() == 0) {
+        const fs::path home = root / "config";
+        folder = home / "corvane";
+        writeFile(R"({"pads.root": 3, "keep": "mine", "old": true})");
+        fs::permissions(home, fs::perms::owner_all);
+        const auto giveHome = [&] {
+            giveToNobody(home);
+            for (const auto& entry : fs::recursive_directory_iterator(home)) giveToNobody(entry.path());
+        };
+        EXPECT_EQ(runAsNobody({giveHome}, [](UserDefaults& defaults) { defaults.remove("old"); }), 0);
+        expectProblems(
+            {"^could not read .*/config/corvane/defaults.json \\(Permission denied\\) nor move it to "
+             ".*/config/corvane/defaults.json.corrupt" +
+                 notSaving,
+             "^read .*/config/corvane/defaults.json now that it can be read; kept its values under "
+             "this run's changes$"});
+        EXPECT_EQ(saved(), (nlohmann::json{{"pads.root", lastSet(1)}, {"keep", "mine"}}));
+    }
+
+    // Broken, in a folder that cannot be written; edited, broken another way; then kept aside.
+    folder = root / "readonly";
+    writeFile(R"({"pads.root": 3,)");
+    fs::permissions(folder, fs::perms(0555));
+    const std::string edited = R"({"pads.root": 3, "keep": })";
+    EXPECT_EQ(runAsNobody({[&] { std::ofstream(folder / "defaults.json") << edited; },
+                           [&] { fs::permissions(folder, fs::perms::all); }}),
+              0);
+    expectProblems(
+        {"^could not read .*/readonly/defaults.json \\(.*unexpected end of input.*\\) nor move it to "
+         ".*/readonly/defaults.json.corrupt" +
+             notSaving,
+         "^still could not read .*/readonly/defaults.json \\(.*unexpected '}'.*\\) nor move it to "
+         ".*/readonly/defaults.json.corrupt \\(Permission denied\\); not saving over it until it can "
+         "be read$",
+         "^could not read .*/readonly/defaults.json \\(.*unexpected '}'.*\\); kept it as "
+         ".*/readonly/defaults.json.corrupt and saved this run's settings$"});
+    EXPECT_EQ(saved(), (nlohmann::json{{"pads.root", lastSet(2)}}));
+    EXPECT_EQ(readFile(folder / "defaults.json.corrupt"), edited);
+    EXPECT_EQ(entries(folder), (std::set<std::string>{"defaults.json", "defaults.json.corrupt"}));
 }
 
 TEST_F(UserDefaultsTest, AFileThatCannotBeReadIsKeptAsideRatherThanOverwritten) {
