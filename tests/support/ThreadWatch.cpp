@@ -1,0 +1,161 @@
+#include "tests/support/ThreadWatch.h"
+
+#include <dlfcn.h>
+#include <linux/futex.h>
+#include <pthread.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
+#include "tests/support/SimulatedMIDISystem.h"
+
+namespace corvane {
+
+namespace {
+
+thread_local ThreadWatch* watching = nullptr;
+
+// Threads waiting for a mutex, by the thread id of its holder when they found it taken; 0 is free.
+std::atomic<int> lockWaitWatches{0};
+std::array<std::atomic<int>, 256> waitingFor{};
+
+using LockFunction = int (*)(pthread_mutex_t*);
+
+// The C library's own, looked up on first use: a static initialiser of another file may lock
+// before this file's have run.
+LockFunction next(std::atomic<LockFunction>& cached, const char* name) {
+    LockFunction function = cached.load(std::memory_order_acquire);
+    if (function == nullptr) {
+        function = reinterpret_cast<LockFunction>(dlsym(RTLD_NEXT, name));
+        if (function == nullptr) std::abort();
+        cached.store(function, std::memory_order_release);
+    }
+    return function;
+}
+
+std::atomic<LockFunction> cLock{nullptr};
+std::atomic<LockFunction> cTryLock{nullptr};
+
+std::atomic<int>* noteWaitFor(int holder) {
+    if (holder == 0) return nullptr;
+    for (auto& slot : waitingFor) {
+        int free = 0;
+        if (slot.compare_exchange_strong(free, holder)) return &slot;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+struct ThreadWatchCounting {
+    static void allocation() {
+        if (ThreadWatch* watch = watching; watch != nullptr && !SimulatedMIDISystem::busyOnThisThread())
+            ++watch->allocations_;
+    }
+
+    static void locked(pthread_mutex_t* mutex) {
+        ThreadWatch* watch = watching;
+        if (watch == nullptr || SimulatedMIDISystem::busyOnThisThread()) return;
+        ++watch->locks_;
+        // A priority-inheriting futex holds its holder's thread id, which the kernel boosts; a
+        // plain mutex holds 1 or 2.
+        if ((__atomic_load_n(&mutex->__data.__lock, __ATOMIC_RELAXED) & FUTEX_TID_MASK) !=
+            static_cast<unsigned>(gettid()))
+            ++watch->plainLocks_;
+    }
+};
+
+ThreadWatch::ThreadWatch() : outer_(watching) { watching = this; }
+
+ThreadWatch::~ThreadWatch() { watching = outer_; }
+
+LockWaitWatch::LockWaitWatch() { lockWaitWatches.fetch_add(1); }
+
+LockWaitWatch::~LockWaitWatch() { lockWaitWatches.fetch_sub(1); }
+
+bool LockWaitWatch::anotherThreadWaitsForMe() {
+    const int me = gettid();
+    for (const auto& slot : waitingFor) {
+        if (slot.load() == me) return true;
+    }
+    return false;
+}
+
+}  // namespace corvane
+
+namespace {
+
+void* allocate(std::size_t size) noexcept {
+    corvane::ThreadWatchCounting::allocation();
+    return std::malloc(size == 0 ? 1 : size);
+}
+
+void* allocateAligned(std::size_t size, std::align_val_t alignment) noexcept {
+    corvane::ThreadWatchCounting::allocation();
+    void* memory = nullptr;
+    const std::size_t align = std::max(static_cast<std::size_t>(alignment), sizeof(void*));
+    return posix_memalign(&memory, align, size == 0 ? 1 : size) == 0 ? memory : nullptr;
+}
+
+void* orThrow(void* memory) {
+    if (memory == nullptr) throw std::bad_alloc();
+    return memory;
+}
+
+}  // namespace
+
+void* operator new(std::size_t size) { return orThrow(allocate(size)); }
+void* operator new[](std::size_t size) { return orThrow(allocate(size)); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return allocate(size); }
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return allocate(size); }
+void* operator new(std::size_t size, std::align_val_t alignment) {
+    return orThrow(allocateAligned(size, alignment));
+}
+void* operator new[](std::size_t size, std::align_val_t alignment) {
+    return orThrow(allocateAligned(size, alignment));
+}
+void* operator new(std::size_t size, std::align_val_t alignment, const std::nothrow_t&) noexcept {
+    return allocateAligned(size, alignment);
+}
+void* operator new[](std::size_t size, std::align_val_t alignment, const std::nothrow_t&) noexcept {
+    return allocateAligned(size, alignment);
+}
+
+void operator delete(void* memory) noexcept { std::free(memory); }
+void operator delete[](void* memory) noexcept { std::free(memory); }
+void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
+void operator delete[](void* memory, std::size_t) noexcept { std::free(memory); }
+void operator delete(void* memory, const std::nothrow_t&) noexcept { std::free(memory); }
+void operator delete[](void* memory, const std::nothrow_t&) noexcept { std::free(memory); }
+void operator delete(void* memory, std::align_val_t) noexcept { std::free(memory); }
+void operator delete[](void* memory, std::align_val_t) noexcept { std::free(memory); }
+void operator delete(void* memory, std::size_t, std::align_val_t) noexcept { std::free(memory); }
+void operator delete[](void* memory, std::size_t, std::align_val_t) noexcept { std::free(memory); }
+void operator delete(void* memory, std::align_val_t, const std::nothrow_t&) noexcept { std::free(memory); }
+void operator delete[](void* memory, std::align_val_t, const std::nothrow_t&) noexcept { std::free(memory); }
+
+extern "C" int pthread_mutex_trylock(pthread_mutex_t* mutex) noexcept {
+    const int result = corvane::next(corvane::cTryLock, "pthread_mutex_trylock")(mutex);
+    if (result == 0) corvane::ThreadWatchCounting::locked(mutex);
+    return result;
+}
+
+extern "C" int pthread_mutex_lock(pthread_mutex_t* mutex) noexcept {
+    const corvane::LockFunction lock = corvane::next(corvane::cLock, "pthread_mutex_lock");
+    std::atomic<int>* noted = nullptr;
+    if (corvane::lockWaitWatches.load(std::memory_order_relaxed) > 0) {
+        if (corvane::next(corvane::cTryLock, "pthread_mutex_trylock")(mutex) == 0) {
+            corvane::ThreadWatchCounting::locked(mutex);
+            return 0;
+        }
+        noted = corvane::noteWaitFor(__atomic_load_n(&mutex->__data.__owner, __ATOMIC_RELAXED));
+    }
+    const int result = lock(mutex);
+    if (noted != nullptr) noted->store(0);
+    if (result == 0) corvane::ThreadWatchCounting::locked(mutex);
+    return result;
+}
