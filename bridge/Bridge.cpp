@@ -360,12 +360,13 @@ void Bridge::notesRefused() {
 }
 
 // A note-off the host refused, or took and then lost with its full queue, would leave the note
-// sounding there, and a lost return to rest a pedal held: they go again until the host has them.
+// sounding there, and a lost pedal or bend would leave the host at another value than the player
+// holds: they go again until the host has them.
 void Bridge::resendStep() {
     notesRefused_ = false;
-    const HeldAtHost::Resent resent = pads_->resendEndings(resend_.batch);
+    const HeldAtHost::Resent resent = pads_->resendToHost(resend_.batch);
     if (resent.refused && resent.sent > 0) resend_.batch = std::max<std::size_t>(1, resend_.batch / 2);
-    if (resent.refused || pads_->endingsWaiting()) {
+    if (resent.refused || pads_->hostResendWaiting()) {
         resend_.next = onMainAfter(resent.refused ? RetryPacing::pause : RetryPacing::pace,
                                    [](Bridge& bridge) { bridge.resendStep(); });
         return;

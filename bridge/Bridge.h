@@ -274,7 +274,7 @@ private:
         WorkItem next;
     };
     PushReplay replay_;
-    // After the host refused notes: the endings of notes and controls it refused or lost, sent
+    // After the host refused notes: the note-offs and control values it refused or lost, sent
     // again in batches it can take until none is left.
     struct NotesResend {
         bool running = false;
