@@ -106,6 +106,12 @@ void Bridge::start() {
     local_.setup.preamps = pushPreferences_.preamps;
 
     std::weak_ptr<Bridge> weak = weak_from_this();
+    pushRefusal_.emplace([weak] {
+        if (auto self = weak.lock(); self && !self->stopped_) self->startReplay();
+    });
+    notesRefusal_.emplace([weak] {
+        if (auto self = weak.lock(); self && !self->stopped_) self->startResend();
+    });
     std::function<void()> onRepeatThreadStart;
     if (promoteRepeatThread_) {
         // The log outlives the bridge, and the timer's thread ends with the bridge.
@@ -351,12 +357,14 @@ bool Bridge::sendToPush(std::span<const std::uint8_t> bytes) {
 }
 
 void Bridge::notesRefused() {
-    if (notesRefused_.exchange(true)) return;  // a resend running or on its way covers this one
-    onMain([](Bridge& self) {
-        if (self.resend_.running) return;
-        self.resend_ = {true, RetryPacing::firstBatch, {}};
-        self.resend_.next = self.onMainAfter(RetryPacing::pause, [](Bridge& bridge) { bridge.resendStep(); });
-    });
+    // A resend running or on its way covers this one.
+    if (!notesRefused_.exchange(true)) notesRefusal_->raise();
+}
+
+void Bridge::startResend() {
+    if (resend_.running) return;
+    resend_ = {true, RetryPacing::firstBatch, {}};
+    resend_.next = onMainAfter(RetryPacing::pause, [](Bridge& self) { self.resendStep(); });
 }
 
 // A note-off the host refused, or took and then lost with its full queue, would leave the note

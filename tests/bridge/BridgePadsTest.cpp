@@ -12,6 +12,7 @@
 #include "core/PushInputDecoder.h"
 #include "core/StateKeys.h"
 #include "tests/bridge/BridgeHarness.h"
+#include "tests/support/ThreadWatch.h"
 
 namespace corvane {
 namespace {
@@ -386,6 +387,64 @@ TEST_F(BridgePadsTest, NoteOffsAStalledHostLostOrRefusedReachItOnceItReadsAgain)
     EXPECT_TRUE(script->waitUntil([&] { return script->heldNotes().empty(); }))
         << script->heldNotes().size() << " notes still sound";
     system->setInputPool(host, SimulatedMIDISystem::defaultInputPool);
+}
+
+// The pad player sends from the receive thread and the note-repeat thread, which may be a
+// real-time one: a send the host or the Push refuses only leaves word for the main queue, with
+// nothing allocated for it on the sending thread (the allocator's locks do not inherit
+// priority), and what was refused still reaches both once they read again.
+TEST_F(BridgePadsTest, ASendTheHostOrThePushRefusesAllocatesNothingAndStillGoesAgain) {
+    start();
+    connectCubase();
+    const std::uint8_t unpressed = push->ledPad(2, 2);
+    const MIDIRef bridgeInput = system->readersOf(push->device().source).at(0);
+    // What the receive thread allocates handling one release of the pad.
+    const auto allocationsForARelease = [&] {
+        std::optional<std::size_t> allocations;
+        system->setDeliveryHook([&](MIDIRef port, const std::function<void()>& deliver) {
+            if (port != bridgeInput || allocations) return deliver();
+            ThreadWatch watch;
+            deliver();
+            allocations = watch.allocations();
+        });
+        push->releasePad(2, 2);
+        system->waitForDeliveries();
+        system->setDeliveryHook({});
+        return allocations.value();
+    };
+    push->pressPad(2, 2);
+    push->releasePad(2, 2);
+    push->pressPad(2, 2);
+    settle();
+    const std::size_t whenTaken = allocationsForARelease();
+    push->pressPad(2, 2);
+    ASSERT_TRUE(script->waitForNotes(5));
+    settle();
+
+    // Each input takes one more, and then that one: a held pedal, which lights nothing, and an
+    // LED of the script's.
+    const MIDIRef host = system->findClient("Cubase").value();
+    const MIDIRef live = push->device().destination;
+    for (const MIDIRef reader : {host, live}) {
+        system->setInputPool(reader, 1);
+        system->setReading(reader, false);
+    }
+    push->pedal(true);
+    script->send(MIDIMessage::noteOn(2, 120, 5));
+    system->waitForDeliveries();
+    ASSERT_EQ(system->inputCounts(host).refused, 0u);
+    ASSERT_EQ(system->inputCounts(live).refused, 0u);
+    const std::size_t whenRefused = allocationsForARelease();
+    ASSERT_GT(system->inputCounts(host).refused, 0u) << "the note-off went through";
+    ASSERT_GT(system->inputCounts(live).refused, 0u) << "the pad's LED went through";
+    EXPECT_EQ(whenRefused, whenTaken);
+
+    for (const MIDIRef reader : {host, live}) {
+        system->setInputPool(reader, SimulatedMIDISystem::defaultInputPool);
+        system->setReading(reader, true);
+    }
+    EXPECT_TRUE(script->waitUntil([&] { return script->heldNotes().empty(); })) << "the note still sounds";
+    EXPECT_TRUE(push->waitUntil([&] { return push->ledPad(2, 2) == unpressed; })) << "the pad shows pressed";
 }
 
 TEST_F(BridgePadsTest, MasterAndTempoPopupsShowTheCurrentValues) {
