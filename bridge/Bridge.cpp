@@ -363,7 +363,7 @@ void Bridge::notesRefused() {
 
 void Bridge::startResend() {
     if (resend_.running) return;
-    resend_ = {true, RetryPacing::firstBatch, {}};
+    resend_ = {true, RetryPacing::firstBatch, 0, {}};
     resend_.next = onMainAfter(RetryPacing::pause, [](Bridge& self) { self.resendStep(); });
 }
 
@@ -373,13 +373,18 @@ void Bridge::startResend() {
 void Bridge::resendStep() {
     notesRefused_ = false;
     const HeldAtHost::Resent resent = pads_->resendToHost(resend_.batch);
+    resend_.sent += resent.sent;
     if (resent.refused && resent.sent > 0) resend_.batch = std::max<std::size_t>(1, resend_.batch / 2);
     if (resent.refused || pads_->hostResendWaiting()) {
         resend_.next = onMainAfter(resent.refused ? RetryPacing::pause : RetryPacing::pace,
                                    [](Bridge& bridge) { bridge.resendStep(); });
         return;
     }
+    const std::size_t sent = resend_.sent;
     resend_ = {};
+    log_.info([&] {
+        return "sent the notes reader " + std::to_string(sent) + " note-offs and control values again that it had missed";
+    });
 }
 
 void Bridge::sendToScript(const BridgeMessage& message) { control_->send(BridgeCodec::encode(message)); }

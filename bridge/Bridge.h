@@ -287,6 +287,7 @@ private:
     struct NotesResend {
         bool running = false;
         std::size_t batch = 0;
+        std::size_t sent = 0;
         WorkItem next;
     };
     NotesResend resend_;

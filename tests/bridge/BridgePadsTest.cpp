@@ -5,7 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <map>
+#include <optional>
+#include <thread>
+#include <vector>
 
 #include "core/PadEngine.h"
 #include "core/PadStore.h"
@@ -61,7 +65,37 @@ protected:
     }
 
     std::optional<Popup> popup() { return bridge->visiblePopup(); }
+
+    // Each control as the host last heard it on "Corvane Notes", by status byte and number (0 for
+    // a bend or channel pressure).
+    using Controls = std::map<std::pair<std::uint8_t, std::uint8_t>, int>;
+    Controls hostControls() {
+        Controls last;
+        for (const MIDIMessage& message : script->notes()) {
+            const Bytes bytes = message.bytes();
+            const std::uint8_t kind = bytes[0] & 0xF0;
+            if (kind == 0xE0) {
+                last[{bytes[0], 0}] = bytes[1] | bytes[2] << 7;
+            } else if (kind == 0xD0) {
+                last[{bytes[0], 0}] = bytes[1];
+            } else if (kind == 0xA0 || kind == 0xB0) {
+                last[{bytes[0], bytes[1]}] = bytes[2];
+            }
+        }
+        return last;
+    }
+
+    // What the bridge says when it has sent the host again all it missed.
+    static constexpr const char* resendOver = "note-offs and control values again that it had missed";
 };
+
+// Notes that are not pads': on another channel than the pads' they pass straight on.
+std::vector<std::uint8_t> notesBesideThePads() {
+    std::vector<std::uint8_t> notes;
+    for (int note = 0; note < 128; ++note)
+        if (note < 36 || note > 99) notes.push_back(static_cast<std::uint8_t>(note));
+    return notes;
+}
 
 TEST_F(BridgePadsTest, TheScalePageKeepsTheEncodersAndDisplayButtonsButNotTheTouches) {
     start();
@@ -445,6 +479,113 @@ TEST_F(BridgePadsTest, ASendTheHostOrThePushRefusesAllocatesNothingAndStillGoesA
     }
     EXPECT_TRUE(script->waitUntil([&] { return script->heldNotes().empty(); })) << "the note still sounds";
     EXPECT_TRUE(push->waitUntil([&] { return push->ledPad(2, 2) == unpressed; })) << "the pad shows pressed";
+}
+
+// The host read nothing while notes were played and ended and controls moved, and then reads
+// only between the bridge's steps. First its input holds exactly one batch: each batch fits,
+// and nothing more is lost. Then it stalls again, taking changed values and losing them with its
+// queue, and holds fewer than a batch: the batches shrink until they fit. Each time it ends with
+// every note ended and every control at the latest value it was given. A pad pressed while a
+// step sends waits for the step: the step holds the pad player's lock.
+TEST_F(BridgePadsTest, WhatAStalledHostMissedReachesItInBatchesItTakesWithEveryControlsLatestValue) {
+    start();
+    connectCubase();
+    const MIDIRef host = system->findClient("Cubase").value();
+    const MIDIRef notesSource = system->findSource(std::string(Bridge::notesPortName)).value();
+    push->pressPad(2, 2);
+    ASSERT_TRUE(script->waitForNotes(1));
+    settle();
+
+    system->setInputPool(host, 64);
+    system->setReading(host, false);
+    Controls expected;
+    push->pedal(true);
+    expected[{0xB0, 64}] = 127;
+    push->touchStrip(16383);
+    expected[{0xE0, 0}] = 16383;
+    for (const std::uint8_t note : notesBesideThePads()) {
+        push->send(Bytes{0x91, note, 100});
+        push->send(Bytes{0x81, note, 0});
+    }
+    for (std::uint8_t controller = 0; controller < 64; ++controller) {
+        push->send(Bytes{0xB1, controller, static_cast<std::uint8_t>(controller + 1)});
+        expected[{0xB1, controller}] = controller + 1;
+    }
+    push->releasePad(2, 2);
+    push->channelPressure(40);
+    expected[{0xD0, 0}] = 40;
+    system->waitForDeliveries();
+    ASSERT_GT(system->inputCounts(host).refused, 64u);
+
+    const auto firstSteps = retrySteps(
+        host, [&] { return timesLogged(resendOver) > 0; }, [&](const RetryStep&) { readAll(host); });
+    readAll(host);
+    ASSERT_EQ(timesLogged(resendOver), 1u) << "still sending after " << firstSteps.size() << " steps";
+    EXPECT_EQ(system->inputCounts(host).lost, 1u) << "a batch did not fit";
+    for (const RetryStep& step : firstSteps) EXPECT_LE(step.offered, 64u);
+    EXPECT_TRUE(script->heldNotes().empty()) << script->heldNotes().size() << " notes still sound";
+    EXPECT_EQ(hostControls(), expected);
+
+    system->setInputPool(host, 40);
+    push->touchStrip(4000);
+    expected[{0xE0, 0}] = 4000;
+    push->send(Bytes{0xB1, 5, 99});
+    expected[{0xB1, 5}] = 99;
+    push->send(Bytes{0xB2, 7, 77});
+    expected[{0xB2, 7}] = 77;
+    push->channelPressure(20);
+    expected[{0xD0, 0}] = 20;
+    for (std::uint8_t note = 0; note < 36; ++note) {
+        push->send(Bytes{0x91, note, 100});
+        push->send(Bytes{0x81, note, 0});
+    }
+    system->waitForDeliveries();
+    ASSERT_GT(system->inputCounts(host).refused, 140u);
+
+    const std::uint8_t padNote = *PadEngine::note(6, 6, bridge->local().pads);
+    const Bytes padOn{0x90, padNote, 33};
+    std::atomic<bool> armed{true};
+    std::atomic<bool> padSent{false};
+    std::optional<bool> padWaited;
+    system->setSendHook([&](MIDIRef source, std::span<const std::uint8_t> bytes) {
+        if (source != notesSource) return;
+        if (!MainQueue::isCurrent()) {
+            if (std::equal(bytes.begin(), bytes.end(), padOn.begin(), padOn.end())) padSent = true;
+            return;
+        }
+        if (!armed.exchange(false)) return;
+        // Nothing here takes a lock the receive thread may want, but the one under test.
+        const LockWaitWatch waits;
+        push->pressPad(6, 6, 33);
+        for (const auto until = std::chrono::steady_clock::now() + 30s;
+             !padWaited && std::chrono::steady_clock::now() < until;) {
+            if (LockWaitWatch::anotherThreadWaitsForMe()) {
+                padWaited = true;
+            } else if (padSent) {
+                padWaited = false;
+            } else {
+                std::this_thread::sleep_for(1ms);
+            }
+        }
+    });
+    bool released = false;
+    const auto secondSteps = retrySteps(
+        host, [&] { return timesLogged(resendOver) > 1; },
+        [&](const RetryStep&) {
+            readAll(host);
+            if (armed || released) return;
+            push->releasePad(6, 6);
+            released = true;
+        });
+    system->setSendHook({});
+    readAll(host);
+    ASSERT_EQ(timesLogged(resendOver), 2u) << "still sending after " << secondSteps.size() << " steps";
+    EXPECT_EQ(padWaited, std::optional<bool>(true)) << "the pad played in the middle of a step";
+    EXPECT_TRUE(std::any_of(secondSteps.begin(), secondSteps.end(),
+                            [](const RetryStep& step) { return !step.refused && step.offered <= 40; }));
+    EXPECT_TRUE(script->heldNotes().empty()) << script->heldNotes().size() << " notes still sound";
+    EXPECT_EQ(hostControls(), expected);
+    system->setReading(host, true);
 }
 
 TEST_F(BridgePadsTest, MasterAndTempoPopupsShowTheCurrentValues) {

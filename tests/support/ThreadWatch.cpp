@@ -19,9 +19,13 @@ namespace {
 
 thread_local ThreadWatch* watching = nullptr;
 
-// Threads waiting for a mutex, by the thread id of its holder when they found it taken; 0 is free.
+// Mutexes threads wait for, with their holders when those threads found them taken.
 std::atomic<int> lockWaitWatches{0};
-std::array<std::atomic<int>, 256> waitingFor{};
+struct Waiting {
+    std::atomic<pthread_mutex_t*> mutex{nullptr};
+    std::atomic<int> holder{0};
+};
+std::array<Waiting, 256> waiting{};
 
 using LockFunction = int (*)(pthread_mutex_t*);
 
@@ -40,13 +44,22 @@ LockFunction next(std::atomic<LockFunction>& cached, const char* name) {
 std::atomic<LockFunction> cLock{nullptr};
 std::atomic<LockFunction> cTryLock{nullptr};
 
-std::atomic<int>* noteWaitFor(int holder) {
+Waiting* noteWaitFor(pthread_mutex_t* mutex) {
+    const int holder = __atomic_load_n(&mutex->__data.__owner, __ATOMIC_RELAXED);
     if (holder == 0) return nullptr;
-    for (auto& slot : waitingFor) {
-        int free = 0;
-        if (slot.compare_exchange_strong(free, holder)) return &slot;
+    for (Waiting& slot : waiting) {
+        pthread_mutex_t* free = nullptr;
+        if (!slot.mutex.compare_exchange_strong(free, mutex)) continue;
+        slot.holder.store(holder);
+        return &slot;
     }
     return nullptr;
+}
+
+void doneWaiting(Waiting* slot) {
+    if (slot == nullptr) return;
+    slot->holder.store(0);
+    slot->mutex.store(nullptr);
 }
 
 }  // namespace
@@ -79,8 +92,12 @@ LockWaitWatch::~LockWaitWatch() { lockWaitWatches.fetch_sub(1); }
 
 bool LockWaitWatch::anotherThreadWaitsForMe() {
     const int me = gettid();
-    for (const auto& slot : waitingFor) {
-        if (slot.load() == me) return true;
+    for (const Waiting& slot : waiting) {
+        pthread_mutex_t* mutex = slot.mutex.load();
+        // Held by this thread still: a mutex it has let go of since holds up no one.
+        if (mutex != nullptr && slot.holder.load() == me &&
+            __atomic_load_n(&mutex->__data.__owner, __ATOMIC_RELAXED) == me)
+            return true;
     }
     return false;
 }
@@ -146,16 +163,16 @@ extern "C" int pthread_mutex_trylock(pthread_mutex_t* mutex) noexcept {
 
 extern "C" int pthread_mutex_lock(pthread_mutex_t* mutex) noexcept {
     const corvane::LockFunction lock = corvane::next(corvane::cLock, "pthread_mutex_lock");
-    std::atomic<int>* noted = nullptr;
+    corvane::Waiting* noted = nullptr;
     if (corvane::lockWaitWatches.load(std::memory_order_relaxed) > 0) {
         if (corvane::next(corvane::cTryLock, "pthread_mutex_trylock")(mutex) == 0) {
             corvane::ThreadWatchCounting::locked(mutex);
             return 0;
         }
-        noted = corvane::noteWaitFor(__atomic_load_n(&mutex->__data.__owner, __ATOMIC_RELAXED));
+        noted = corvane::noteWaitFor(mutex);
     }
     const int result = lock(mutex);
-    if (noted != nullptr) noted->store(0);
+    corvane::doneWaiting(noted);
     if (result == 0) corvane::ThreadWatchCounting::locked(mutex);
     return result;
 }

@@ -42,8 +42,7 @@ public:
     LockWaitWatch(const LockWaitWatch&) = delete;
     LockWaitWatch& operator=(const LockWaitWatch&) = delete;
 
-    // True while another thread waits, or is about to, for a mutex the calling thread held when
-    // that thread found it taken.
+    // True while another thread waits, or is about to, for a mutex the calling thread holds.
     static bool anotherThreadWaitsForMe();
 };
 
