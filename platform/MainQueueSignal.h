@@ -1,7 +1,8 @@
 #pragma once
 // A flag for the main queue that any thread may raise without allocating, taking a lock or
-// waiting: the main queue then runs the handler, once for all the raises since it last ran it.
-// For news a thread that must not block (a real-time one) has for the main queue.
+// waiting: the main thread then runs the handler, once for all the raises since it last ran it,
+// between two pieces of the main queue's work (in no set order with them). For news a thread
+// that must not block (a real-time one) has for the main queue.
 //
 // Made and destroyed on any thread. Once destroyed on the main thread, the handler never runs
 // again; destroyed elsewhere, a run already under way finishes. It must not be destroyed from
