@@ -99,7 +99,7 @@ void BM_HeldAtHostTakeOneRefuseOne(benchmark::State& state) {
         note = static_cast<std::uint8_t>((note + 1) & 0x7F);
         state.PauseTiming();
         take = true;
-        host.resendEndings(HeldAtHost::lossWindow);
+        host.resend(HeldAtHost::lossWindow);
         state.ResumeTiming();
     }
 }

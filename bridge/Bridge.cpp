@@ -106,6 +106,12 @@ void Bridge::start() {
     local_.setup.preamps = pushPreferences_.preamps;
 
     std::weak_ptr<Bridge> weak = weak_from_this();
+    pushRefusal_.emplace([weak] {
+        if (auto self = weak.lock(); self && !self->stopped_) self->startReplay();
+    });
+    notesRefusal_.emplace([weak] {
+        if (auto self = weak.lock(); self && !self->stopped_) self->startResend();
+    });
     std::function<void()> onRepeatThreadStart;
     if (promoteRepeatThread_) {
         // The log outlives the bridge, and the timer's thread ends with the bridge.
@@ -362,26 +368,34 @@ bool Bridge::sendToPush(std::span<const std::uint8_t> bytes) {
 }
 
 void Bridge::notesRefused() {
-    if (notesRefused_.exchange(true)) return;  // a resend running or on its way covers this one
-    onMain([](Bridge& self) {
-        if (self.resend_.running) return;
-        self.resend_ = {true, RetryPacing::firstBatch, {}};
-        self.resend_.next = self.onMainAfter(RetryPacing::pause, [](Bridge& bridge) { bridge.resendStep(); });
-    });
+    // A resend running or on its way covers this one.
+    if (!notesRefused_.exchange(true)) notesRefusal_->raise();
+}
+
+void Bridge::startResend() {
+    if (resend_.running) return;
+    resend_ = {true, RetryPacing::firstBatch, 0, {}};
+    resend_.next = onMainAfter(RetryPacing::pause, [](Bridge& self) { self.resendStep(); });
 }
 
 // A note-off the host refused, or took and then lost with its full queue, would leave the note
-// sounding there, and a lost return to rest a pedal held: they go again until the host has them.
+// sounding there, and a lost pedal or bend would leave the host at another value than the player
+// holds: they go again until the host has them.
 void Bridge::resendStep() {
     notesRefused_ = false;
-    const HeldAtHost::Resent resent = pads_->resendEndings(resend_.batch);
+    const HeldAtHost::Resent resent = pads_->resendToHost(resend_.batch);
+    resend_.sent += resent.sent;
     if (resent.refused && resent.sent > 0) resend_.batch = std::max<std::size_t>(1, resend_.batch / 2);
-    if (resent.refused || pads_->endingsWaiting()) {
+    if (resent.refused || pads_->hostResendWaiting()) {
         resend_.next = onMainAfter(resent.refused ? RetryPacing::pause : RetryPacing::pace,
                                    [](Bridge& bridge) { bridge.resendStep(); });
         return;
     }
+    const std::size_t sent = resend_.sent;
     resend_ = {};
+    log_.info([&] {
+        return "sent the notes reader " + std::to_string(sent) + " note-offs and control values again that it had missed";
+    });
 }
 
 void Bridge::sendToScript(const BridgeMessage& message) { control_->send(BridgeCodec::encode(message)); }

@@ -10,7 +10,8 @@
 // display monitor and the ports before the pad player and the scheduler, and touches no
 // hardware beyond releasing it (shutdown() is the orderly stop). Most of it runs on the main
 // queue; the receive callbacks of its ports run on the receive thread, and the pad player's
-// sends (notes, pad LEDs, and what follows a refused send) also on the note-repeat thread.
+// sends (notes and pad LEDs) also on the note-repeat thread, where a refused one only leaves
+// word for the main queue.
 //
 // Implementation split by concern: Bridge.cpp (start-up, ports, MIDI traffic, shutdown),
 // BridgeHost.cpp (host messages, the Cubase connection, watchdog, status), BridgeLEDs.cpp (button
@@ -59,6 +60,7 @@
 #include "hardware/MIDIDevicePort.h"
 #include "hardware/USBDisplayMonitor.h"
 #include "hardware/VirtualMIDIPort.h"
+#include "platform/MainQueueSignal.h"
 #include "platform/PIMutex.h"
 #include "platform/RepeatingTimer.h"
 #include "platform/WorkItem.h"
@@ -163,10 +165,12 @@ private:
     void scheduleLEDUpdate();
     void updatePadColors();
     void pushSendDropped();  // any thread
+    void startReplay();
     void replayStep();
 
     // Bridge.cpp: what the host refused of the notes port
     void notesRefused();  // any thread
+    void startResend();
     void resendStep();
 
     // BridgeDisplay.cpp
@@ -239,6 +243,10 @@ private:
     std::atomic<bool> pushSendDropped_{false};
     // Set by the first note the host refused since the resend last looked.
     std::atomic<bool> notesRefused_{false};
+    // Raised as each flag is set, to start a replay or resend on the main queue: the sending
+    // thread allocates nothing and waits for nothing, as a real-time one must not.
+    std::optional<MainQueueSignal> pushRefusal_;
+    std::optional<MainQueueSignal> notesRefusal_;
 
     // Main queue.
     RemoteState state_;
@@ -278,11 +286,12 @@ private:
         WorkItem next;
     };
     PushReplay replay_;
-    // After the host refused notes: the endings of notes and controls it refused or lost, sent
+    // After the host refused notes: the note-offs and control values it refused or lost, sent
     // again in batches it can take until none is left.
     struct NotesResend {
         bool running = false;
         std::size_t batch = 0;
+        std::size_t sent = 0;
         WorkItem next;
     };
     NotesResend resend_;

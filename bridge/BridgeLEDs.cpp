@@ -33,13 +33,15 @@ void Bridge::scheduleLEDUpdate() {
 }
 
 void Bridge::pushSendDropped() {
-    if (pushSendDropped_.exchange(true)) return;  // a running replay sees it, or one is on its way
-    onMain([](Bridge& self) {
-        if (self.replay_.running) return;
-        self.replay_.running = true;
-        self.replay_.batch = RetryPacing::firstBatch;
-        self.replay_.next = self.onMainAfter(RetryPacing::pause, [](Bridge& bridge) { bridge.replayStep(); });
-    });
+    // A running replay sees it, or one is on its way.
+    if (!pushSendDropped_.exchange(true)) pushRefusal_->raise();
+}
+
+void Bridge::startReplay() {
+    if (replay_.running) return;
+    replay_.running = true;
+    replay_.batch = RetryPacing::firstBatch;
+    replay_.next = onMainAfter(RetryPacing::pause, [](Bridge& self) { self.replayStep(); });
 }
 
 // The Push lost messages, and what it had queued with them: everything it shows is sent again as

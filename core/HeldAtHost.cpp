@@ -49,6 +49,11 @@ std::optional<std::size_t> HeldAtHost::indexOf(std::span<const std::uint8_t> byt
     }
 }
 
+bool HeldAtHost::worthSendingAgain(std::span<const std::uint8_t> bytes) {
+    const std::uint8_t kind = bytes[0] & 0xF0;
+    return (kind != 0x80 && kind != 0x90) || isEnding(bytes);
+}
+
 bool HeldAtHost::isEnding(std::span<const std::uint8_t> bytes) {
     switch (bytes[0] & 0xF0) {
         case 0x80:
@@ -87,14 +92,14 @@ std::array<std::uint8_t, 3> HeldAtHost::restOf(std::size_t index, std::uint8_t& 
 bool HeldAtHost::send(std::span<const std::uint8_t> bytes) {
     const bool taken = send_(bytes);
     if (taken) ++taken_;
-    if (const auto index = indexOf(bytes)) {
+    if (const auto index = indexOf(bytes); index && (taken || worthSendingAgain(bytes))) {
         Entry& entry = entries_[*index];
         std::copy(bytes.begin(), bytes.end(), entry.last.begin());
         entry.length = static_cast<std::uint8_t>(bytes.size());
         entry.waiting = false;
         if (taken) {
             entry.takenAt = taken_;
-        } else if (isEnding(bytes)) {
+        } else {
             wait(*index);
         }
     }
@@ -113,7 +118,7 @@ void HeldAtHost::wait(std::size_t index) {
 }
 
 // The host's input overflowed: at its next read the kernel throws away everything queued, and
-// endings it took lately may be among that.
+// values and note-offs it took lately may be among that.
 void HeldAtHost::hostLostQueue() {
     // A flood of refusals with nothing taken in between loses nothing more.
     if (taken_ == lossMarkedAt_) return;
@@ -122,7 +127,7 @@ void HeldAtHost::hostLostQueue() {
         const Entry& entry = entries_[index];
         if (entry.length == 0 || entry.waiting || entry.takenAt == 0) continue;
         if (taken_ - entry.takenAt >= lossWindow) continue;
-        if (isEnding(std::span(entry.last.data(), entry.length))) wait(index);
+        if (worthSendingAgain(std::span(entry.last.data(), entry.length))) wait(index);
     }
 }
 
@@ -136,15 +141,15 @@ void HeldAtHost::bringToRest() {
     }
 }
 
-HeldAtHost::Resent HeldAtHost::resendEndings(std::size_t atMost) {
+HeldAtHost::Resent HeldAtHost::resend(std::size_t atMost) {
     Resent resent;
     std::size_t done = 0;
     // By position: a refusal may add more to the end, within the room reserved for every entry.
     for (; done < waiting_.size() && resent.sent < atMost; ++done) {
         Entry& entry = entries_[waiting_[done]];
         if (entry.waiting) {
-            const std::array<std::uint8_t, 3> ending = entry.last;
-            if (!send(std::span(ending.data(), entry.length))) {
+            const std::array<std::uint8_t, 3> message = entry.last;
+            if (!send(std::span(message.data(), entry.length))) {
                 resent.refused = true;
                 break;
             }

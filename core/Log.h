@@ -143,7 +143,7 @@ private:
         std::int64_t held = 0;
         std::string firstHeld;
     };
-    // Inherits priority: the real-time note-repeat thread warns of a refused send through here.
+    // Inherits priority: a real-time thread may warn through here.
     PIMutex repeatLock_;
     std::map<std::string, Repeat, std::less<>> repeats_;
 

@@ -227,14 +227,14 @@ void PadPlayer::releaseAll() {
     host_.bringToRest();
 }
 
-HeldAtHost::Resent PadPlayer::resendEndings(std::size_t atMost) {
+HeldAtHost::Resent PadPlayer::resendToHost(std::size_t atMost) {
     std::lock_guard guard(lock_);
-    return host_.resendEndings(atMost);
+    return host_.resend(atMost);
 }
 
-bool PadPlayer::endingsWaiting() const {
+bool PadPlayer::hostResendWaiting() const {
     std::lock_guard guard(lock_);
-    return host_.endingsWaiting();
+    return host_.resendWaiting();
 }
 
 std::vector<PadPlayer::SoundingNote> PadPlayer::soundingNotes() const {

@@ -3,8 +3,8 @@
 // keeps every note-on paired with exactly one note-off, passes pad pressure on, applies accent,
 // plays note repeat in time with the host tempo and keeps the 64 pad LEDs showing the scale, the
 // root and the pressed pads. It knows what the host is left holding (notes, pedals, bend,
-// pressure), so that releaseAll() leaves nothing held, and it sends again the endings the host
-// refused.
+// pressure), so that releaseAll() leaves nothing held, and it sends again what the host refused
+// or lost: note-offs and the latest value of every control, never a note-on late.
 //
 // Fed from three threads at once (MIDI receive, the repeat timer, the main queue), it guards
 // all its state with one lock and calls its callbacks with that lock held: they must return
@@ -85,10 +85,10 @@ public:
     // host (pedals, bend, pressure) back to rest.
     void releaseAll();
 
-    // Sends again up to `atMost` of the note-offs and returns to rest the host refused or may
+    // Sends again up to `atMost` of the note-offs and control values the host refused or may
     // have lost, stopping at the first it refuses.
-    HeldAtHost::Resent resendEndings(std::size_t atMost);
-    bool endingsWaiting() const;
+    HeldAtHost::Resent resendToHost(std::size_t atMost);
+    bool hostResendWaiting() const;
 
     // In ascending (channel, note) order.
     std::vector<SoundingNote> soundingNotes() const;

@@ -23,6 +23,7 @@
 #include "hardware/AlsaPortIdentities.h"
 #include "hardware/MIDIError.h"
 #include "platform/MainQueue.h"
+#include "platform/MainQueueSignal.h"
 #include "platform/PICondition.h"
 #include "platform/PIMutex.h"
 
@@ -120,6 +121,24 @@ bool isSetupEvent(snd_seq_event_type_t type) {
     return type >= SND_SEQ_EVENT_CLIENT_START && type <= SND_SEQ_EVENT_PORT_CHANGE;
 }
 
+// Sends a receiver's full input refused, counted on the sending thread and told to the log on
+// the main queue: the sender may be a real-time thread, which must not allocate, and the log's
+// lines are strings.
+struct Refusals {
+    std::atomic<std::uint64_t> count{0};
+    std::atomic<int> error{0};
+
+    void report() {
+        const int last = error.load();
+        for (std::uint64_t n = count.exchange(0); n > 0; --n) {
+            Log::shared().summarisedWarning("MIDI send dropped", [&] {
+                return std::string("MIDI send dropped: the receiving program is not keeping up (") +
+                       snd_strerror(last) + ")";
+            });
+        }
+    }
+};
+
 }  // namespace
 
 struct AlsaMIDIBackend::State {
@@ -139,6 +158,8 @@ struct AlsaMIDIBackend::State {
     std::mutex deliveryLock;  // held by the receive thread while it handles events
     PIMutex sendLock;         // serialises every send and guards the encoder
     AlsaEventEncoder encoder;
+    const std::shared_ptr<Refusals> refusals = std::make_shared<Refusals>();
+    MainQueueSignal refusalsToReport{[refusals = refusals] { refusals->report(); }};
     std::vector<std::uint8_t> received;  // the receive thread's decoding buffer, kept between events
 
     bool onReceiveThread() const {
@@ -599,10 +620,9 @@ MIDISendResult AlsaMIDIBackend::State::sendEvents(MIDIRef from, std::optional<MI
     if (failure == -EAGAIN || failure == -ENOMEM) {
         // A receiving program's input pool was full: the sequencer drops the event, and the
         // receiver loses what it had queued too. Only a reader that falls far behind gets here.
-        Log::shared().summarisedWarning("MIDI send dropped", [&] {
-            return std::string("MIDI send dropped: the receiving program is not keeping up (") +
-                   snd_strerror(failure) + ")";
-        });
+        refusals->error.store(failure);
+        refusals->count.fetch_add(1);
+        refusalsToReport.raise();
         return MIDISendResult::receiverFull;
     }
     if (failure < 0) {

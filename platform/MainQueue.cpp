@@ -25,7 +25,7 @@ namespace {
 // One GLib source drains the whole queue, so everything posted runs in one order whatever
 // thread posted it.
 struct State {
-    // Inherits priority: the real-time note-repeat thread posts here when a send was refused.
+    // Inherits priority: a thread of higher priority than the main one may post while it holds it.
     PIMutex mutex;
     detail::TaskList tasks;
     GMainContext* context = nullptr;

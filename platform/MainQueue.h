@@ -7,7 +7,8 @@
 // The main thread is the process's initial thread (the one that runs main()). run(), pumpUntil()
 // and pumpFor() must be called there; calling them elsewhere stops the program.
 //
-// Work must not throw: an exception escaping a task ends the program.
+// Work must not throw: an exception escaping a task ends the program. Posting takes only locks
+// that inherit priority; a thread that must not allocate raises a MainQueueSignal instead.
 
 #include "platform/RepeatingTimer.h"
 #include "platform/WorkItem.h"

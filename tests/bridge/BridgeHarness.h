@@ -7,8 +7,10 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "bridge/Bridge.h"
@@ -63,6 +65,47 @@ protected:
     }
 
     bool logged(const std::string& text) { return logText().find(text) != std::string::npos; }
+
+    // How many lines of the log so far hold `text`.
+    std::size_t timesLogged(const std::string& text) {
+        const std::string all = logText();
+        std::size_t count = 0;
+        for (auto at = all.find(text); at != std::string::npos; at = all.find(text, at + 1)) ++count;
+        return count;
+    }
+
+    // A reader that reads only between the steps in which the bridge sends again what it missed:
+    // the main queue runs until a step has offered the reader's input something (each step runs
+    // whole, as one piece of main-queue work), then `afterStep` is given the step and lets the
+    // reader read, or not. Until `over` holds (looked at while the main queue runs), or `most`
+    // steps. What each step offered.
+    struct RetryStep {
+        std::size_t offered = 0;
+        bool refused = false;  // the last it offered
+    };
+    std::vector<RetryStep> retrySteps(MIDIRef reader, const std::function<bool()>& over,
+                                      const std::function<void(const RetryStep&)>& afterStep,
+                                      std::size_t most = 60) {
+        std::vector<RetryStep> steps;
+        const auto offered = [&] {
+            const SimulatedMIDISystem::InputCounts counts = system->inputCounts(reader);
+            return std::pair(counts.taken + counts.refused, counts.refused);
+        };
+        while (!over() && steps.size() < most) {
+            const auto before = offered();
+            // A bound only: the bridge's steps are 25 ms apart, or 250 ms after a refusal.
+            if (!pumpUntil([&] { return offered().first > before.first || over(); }, std::chrono::seconds(30)) ||
+                offered().first == before.first)
+                break;
+            const auto after = offered();
+            steps.push_back({after.first - before.first, after.second > before.second});
+            afterStep(steps.back());
+        }
+        return steps;
+    }
+
+    // Everything queued for the reader, read now.
+    void readAll(MIDIRef reader) { system->readSome(reader, SimulatedMIDISystem::defaultInputPool); }
 
     // Lets everything the bridge and the devices have to say to each other arrive: work the
     // main queue posts for later in its turn (an LED update after a burst of host values) sends

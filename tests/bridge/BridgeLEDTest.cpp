@@ -13,6 +13,7 @@
 #include "core/PadPalette.h"
 #include "core/StateKeys.h"
 #include "tests/bridge/BridgeHarness.h"
+#include "tests/support/ThreadWatch.h"
 
 namespace corvane {
 namespace {
@@ -57,7 +58,64 @@ protected:
         push->clearReceived();
         return palette;
     }
+
+    using Address = std::tuple<bool, std::uint8_t, std::uint8_t>;  // a note?, number, channel
+    // What the Push shows: every LED by address.
+    std::map<Address, std::uint8_t> shown() {
+        std::map<Address, std::uint8_t> table;
+        for (const auto& led : push->litLEDs()) table[{led.isNote, led.number, led.channel}] = led.value;
+        return table;
+    }
+
+    // The host changes an LED at an exact moment: from inside the next send to the Push on the
+    // main queue that `picked` chooses, the script sends `newer`, which the receive thread passes
+    // on to the Push, and the send waits until that thread either waits for a lock the main
+    // queue holds or has got `newer` to the Push. An LED goes out under the lock that orders
+    // them, so the first.
+    struct LEDRace {
+        std::atomic<bool> armed{true};
+        std::atomic<bool> newerSent{false};
+        std::optional<bool> newerWaited;  // written by the main queue's send
+    };
+    void raceTheNextLEDSend(LEDRace& race, const MIDIMessage& newer,
+                            std::function<bool(std::span<const std::uint8_t>)> picked) {
+        const MIDIRef live = push->device().destination;
+        system->setSendHook([this, &race, live, newer, picked](MIDIRef destination, std::span<const std::uint8_t> bytes) {
+            if (destination != live) return;
+            const Bytes newerBytes = newer.bytes();
+            if (!MainQueue::isCurrent()) {
+                if (std::equal(bytes.begin(), bytes.end(), newerBytes.begin(), newerBytes.end())) race.newerSent = true;
+                return;
+            }
+            if (!picked(bytes) || !race.armed.exchange(false)) return;
+            // Nothing here holds a lock the receive thread may want, but the one under test.
+            const LockWaitWatch waits;
+            script->send(newer);
+            for (const auto until = std::chrono::steady_clock::now() + 30s;
+                 !race.newerWaited && std::chrono::steady_clock::now() < until;) {
+                if (LockWaitWatch::anotherThreadWaitsForMe()) {
+                    race.newerWaited = true;
+                } else if (race.newerSent) {
+                    race.newerWaited = false;
+                } else {
+                    std::this_thread::sleep_for(1ms);
+                }
+            }
+        });
+    }
+
+    static bool isLED(std::span<const std::uint8_t> bytes) {
+        return bytes.size() == 3 && ((bytes[0] & 0xF0) == 0x90 || (bytes[0] & 0xF0) == 0xB0);
+    }
 };
+
+// Notes whose LEDs nothing but the host lights: not the pads'.
+std::vector<std::uint8_t> notesBesideThePads() {
+    std::vector<std::uint8_t> notes;
+    for (int note = 0; note < 128; ++note)
+        if (note < 36 || note > 99) notes.push_back(static_cast<std::uint8_t>(note));
+    return notes;
+}
 
 TEST_F(BridgeLEDTest, AfterStartUpTheLocalButtonsAreDimAndThePadsShowTheScale) {
     start();
@@ -299,34 +357,110 @@ TEST_F(BridgeLEDTest, AReplayAfterDroppedMessagesGoesInBatchesThePushTakesAndSta
     EXPECT_EQ(table(), expected);
 }
 
-// The host changes an LED while a reconnect's replay is on its way to the Push: the replay must
-// not send the value it read before the change after the change itself.
-TEST_F(BridgeLEDTest, AHostValueThatComesDuringAReplayIsNotUndoneByIt) {
+// The host changes an LED while the main queue sends one to the Push: during a reconnect's
+// replay, during the paced replay after the Push refused messages, and during an update of the
+// LEDs the bridge plans itself. The receive thread's newer value waits for that send, so it is
+// never undone by an older one sent after it.
+TEST_F(BridgeLEDTest, AHostValueThatComesWhileAnLEDIsSentWaitsForItAndIsNotUndone) {
     start();
     connectCubase();
-    script->send(MIDIMessage::noteOn(3, 120, 10));  // an animation, last in the replay
+    script->startHeartbeat(200ms);
+    script->send(MIDIMessage::noteOn(3, 120, 10));  // an animation, last in a replay
     settle();
-    push->unplug();
-    settle();
+    {
+        SCOPED_TRACE("a reconnect's replay");
+        push->unplug();
+        settle();
+        push->plug();
+        LEDRace race;
+        raceTheNextLEDSend(race, MIDIMessage::noteOn(3, 120, 20), isLED);
+        settle();
+        system->setSendHook({});
+        EXPECT_EQ(race.newerWaited, std::optional<bool>(true));
+        EXPECT_EQ(push->ledNote(120, 3), 20);
+    }
+    {
+        SCOPED_TRACE("the replay after refused messages");
+        const MIDIRef live = push->device().destination;
+        system->setInputPool(live, 16);
+        system->setReading(live, false);
+        for (std::uint8_t note = 0; note < 40; ++note) script->send(MIDIMessage::noteOn(4, note, 7));
+        system->waitForDeliveries();
+        ASSERT_GT(system->inputCounts(live).refused, 0u);
+        LEDRace race;
+        raceTheNextLEDSend(race, MIDIMessage::noteOn(3, 120, 30), isLED);
+        const auto steps = retrySteps(
+            live, [&] { return logged("LED states after dropped messages"); },
+            [&](const RetryStep&) { readAll(live); });
+        system->setSendHook({});
+        system->setInputPool(live, SimulatedMIDISystem::defaultInputPool);
+        system->setReading(live, true);
+        settle();
+        ASSERT_TRUE(logged("LED states after dropped messages")) << steps.size() << " steps";
+        EXPECT_EQ(race.newerWaited, std::optional<bool>(true));
+        EXPECT_EQ(push->ledNote(120, 3), 30);
+    }
+    {
+        SCOPED_TRACE("an update of the bridge's own LEDs");
 
-    const Bytes newer{0x93, 120, 20};
-    std::atomic<bool> armed{true};
-    system->setSendHook([&](MIDIRef destination, std::span<const std::uint8_t>) {
-        if (destination != push->device().destination || !armed.exchange(false)) return;
-        // The bridge's receive thread passes the change on now, unless the replay holds it back.
-        script->send(MIDIMessage::noteOn(3, 120, 20));
-        for (const auto until = std::chrono::steady_clock::now() + 300ms;
-             std::chrono::steady_clock::now() < until;) {
-            const auto runs = system->sentTo(destination);
-            if (std::find(runs.begin(), runs.end(), newer) != runs.end()) break;
-            std::this_thread::sleep_for(1ms);
-        }
-    });
-    push->plug();
+        LEDRace race;
+        raceTheNextLEDSend(race, MIDIMessage::noteOn(3, 120, 40), isLED);
+        script->setFlag(StateKeys::selectedTrack(Field::mute), true);
+        settle();
+        system->setSendHook({});
+        EXPECT_EQ(race.newerWaited, std::optional<bool>(true));
+        EXPECT_EQ(push->ledNote(120, 3), 40);
+        EXPECT_EQ(push->ledButton(Button::mute), blue);
+    }
+}
+
+// The host changed many LEDs while the Push read nothing, and the Push then reads only between
+// the replay's steps, fewer than a batch each time; once it stalls again in the middle of a pass
+// and loses a batch it took. The batches shrink until they fit, the pass starts over after the
+// second loss, and the Push ends up showing everything.
+TEST_F(BridgeLEDTest, APushThatReadsFewerThanABatchBetweenStepsAndStallsAgainMidPassEndsUpShowingEverything) {
+    start();
+    connectCubase();
+    const auto lightAll = [&](std::uint8_t value) {
+        for (const std::uint8_t note : notesBesideThePads()) script->send(MIDIMessage::noteOn(0, note, value));
+    };
+    lightAll(5);
     settle();
-    system->setSendHook({});
-    ASSERT_FALSE(armed);
-    EXPECT_EQ(push->ledNote(120, 3), 20);
+    const MIDIRef live = push->device().destination;
+    system->setInputPool(live, 40);
+    system->setReading(live, false);
+    lightAll(9);
+    system->waitForDeliveries();
+    ASSERT_GT(system->inputCounts(live).refused, 0u);
+    auto expected = shown();
+    for (const std::uint8_t note : notesBesideThePads()) expected[{true, note, 0}] = 9;
+
+    // Once a step has given the Push changed values, it reads nothing until the next one has
+    // overflowed its input.
+    std::size_t seen = system->sentTo(live).size();
+    bool stalledAgain = false;
+    const auto steps = retrySteps(
+        live, [&] { return logged("LED states after dropped messages"); },
+        [&](const RetryStep& step) {
+            const auto runs = system->sentTo(live);
+            const bool carriedChanged = std::any_of(runs.begin() + static_cast<std::ptrdiff_t>(seen), runs.end(),
+                                                    [](const Bytes& run) { return run.size() == 3 && run[2] == 9; });
+            seen = runs.size();
+            if (!stalledAgain && !step.refused && carriedChanged) {
+                stalledAgain = true;
+                return;
+            }
+            readAll(live);
+        });
+    readAll(live);
+    ASSERT_TRUE(logged("LED states after dropped messages")) << "still replaying after " << steps.size() << " steps";
+    EXPECT_TRUE(stalledAgain);
+    EXPECT_GE(system->inputCounts(live).lost, 3u);
+    EXPECT_TRUE(std::any_of(steps.begin(), steps.end(),
+                            [](const RetryStep& step) { return !step.refused && step.offered <= 40; }));
+    EXPECT_EQ(shown(), expected);
+    system->setInputPool(live, SimulatedMIDISystem::defaultInputPool);
+    system->setReading(live, true);
 }
 
 }  // namespace

@@ -5,13 +5,18 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <map>
+#include <optional>
+#include <thread>
+#include <vector>
 
 #include "core/PadEngine.h"
 #include "core/PadStore.h"
 #include "core/PushInputDecoder.h"
 #include "core/StateKeys.h"
 #include "tests/bridge/BridgeHarness.h"
+#include "tests/support/ThreadWatch.h"
 
 namespace corvane {
 namespace {
@@ -68,7 +73,37 @@ protected:
     }
 
     std::optional<Popup> popup() { return bridge->visiblePopup(); }
+
+    // Each control as the host last heard it on "Corvane Notes", by status byte and number (0 for
+    // a bend or channel pressure).
+    using Controls = std::map<std::pair<std::uint8_t, std::uint8_t>, int>;
+    Controls hostControls() {
+        Controls last;
+        for (const MIDIMessage& message : script->notes()) {
+            const Bytes bytes = message.bytes();
+            const std::uint8_t kind = bytes[0] & 0xF0;
+            if (kind == 0xE0) {
+                last[{bytes[0], 0}] = bytes[1] | bytes[2] << 7;
+            } else if (kind == 0xD0) {
+                last[{bytes[0], 0}] = bytes[1];
+            } else if (kind == 0xA0 || kind == 0xB0) {
+                last[{bytes[0], bytes[1]}] = bytes[2];
+            }
+        }
+        return last;
+    }
+
+    // What the bridge says when it has sent the host again all it missed.
+    static constexpr const char* resendOver = "note-offs and control values again that it had missed";
 };
+
+// Notes that are not pads': on another channel than the pads' they pass straight on.
+std::vector<std::uint8_t> notesBesideThePads() {
+    std::vector<std::uint8_t> notes;
+    for (int note = 0; note < 128; ++note)
+        if (note < 36 || note > 99) notes.push_back(static_cast<std::uint8_t>(note));
+    return notes;
+}
 
 TEST_F(BridgePadsTest, TheScalePageKeepsTheEncodersAndDisplayButtonsButNotTheTouches) {
     start();
@@ -404,7 +439,7 @@ TEST_F(BridgePadsTest, AMessageCutByAnInputOverrunIsNotCompletedByWhatFollows) {
 
 // The host read nothing for a while and the kernel threw away what it had queued: a note-off it
 // took before its input filled and one it refused after reach it once it reads again, with more
-// note-offs to send again than its input holds.
+// note-offs to send again than its input holds. It reads only between the bridge's steps.
 TEST_F(BridgePadsTest, NoteOffsAStalledHostLostOrRefusedReachItOnceItReadsAgain) {
     start();
     connectCubase();
@@ -422,13 +457,181 @@ TEST_F(BridgePadsTest, NoteOffsAStalledHostLostOrRefusedReachItOnceItReadsAgain)
         }
     }
     push->releasePad(5, 5);  // refused
-    settle();
-    pump(300ms);
-    system->setReading(host, true);
+    system->waitForDeliveries();
+    ASSERT_GT(system->inputCounts(host).refused, 0u);
 
-    EXPECT_TRUE(script->waitUntil([&] { return script->heldNotes().empty(); }))
-        << script->heldNotes().size() << " notes still sound";
+    const auto steps = retrySteps(
+        host, [&] { return timesLogged(resendOver) > 0; }, [&](const RetryStep&) { readAll(host); });
+    readAll(host);
+    EXPECT_EQ(timesLogged(resendOver), 1u) << "still sending after " << steps.size() << " steps";
+    EXPECT_TRUE(script->heldNotes().empty()) << script->heldNotes().size() << " notes still sound";
     system->setInputPool(host, SimulatedMIDISystem::defaultInputPool);
+    system->setReading(host, true);
+}
+
+// The pad player sends from the receive thread and the note-repeat thread, which may be a
+// real-time one: a send the host or the Push refuses only leaves word for the main queue, with
+// nothing allocated for it on the sending thread (the allocator's locks do not inherit
+// priority), and what was refused still reaches both once they read again.
+TEST_F(BridgePadsTest, ASendTheHostOrThePushRefusesAllocatesNothingAndStillGoesAgain) {
+    start();
+    connectCubase();
+    const std::uint8_t unpressed = push->ledPad(2, 2);
+    const MIDIRef bridgeInput = system->readersOf(push->device().source).at(0);
+    // What the receive thread allocates handling one release of the pad.
+    const auto allocationsForARelease = [&] {
+        std::optional<std::size_t> allocations;
+        system->setDeliveryHook([&](MIDIRef port, const std::function<void()>& deliver) {
+            if (port != bridgeInput || allocations) return deliver();
+            ThreadWatch watch;
+            deliver();
+            allocations = watch.allocations();
+        });
+        push->releasePad(2, 2);
+        system->waitForDeliveries();
+        system->setDeliveryHook({});
+        return allocations.value();
+    };
+    push->pressPad(2, 2);
+    push->releasePad(2, 2);
+    push->pressPad(2, 2);
+    settle();
+    const std::size_t whenTaken = allocationsForARelease();
+    push->pressPad(2, 2);
+    ASSERT_TRUE(script->waitForNotes(5));
+    settle();
+
+    // Each input takes one more, and then that one: a held pedal, which lights nothing, and an
+    // LED of the script's.
+    const MIDIRef host = system->findClient("Cubase").value();
+    const MIDIRef live = push->device().destination;
+    for (const MIDIRef reader : {host, live}) {
+        system->setInputPool(reader, 1);
+        system->setReading(reader, false);
+    }
+    push->pedal(true);
+    script->send(MIDIMessage::noteOn(2, 120, 5));
+    system->waitForDeliveries();
+    ASSERT_EQ(system->inputCounts(host).refused, 0u);
+    ASSERT_EQ(system->inputCounts(live).refused, 0u);
+    const std::size_t whenRefused = allocationsForARelease();
+    ASSERT_GT(system->inputCounts(host).refused, 0u) << "the note-off went through";
+    ASSERT_GT(system->inputCounts(live).refused, 0u) << "the pad's LED went through";
+    EXPECT_EQ(whenRefused, whenTaken);
+
+    for (const MIDIRef reader : {host, live}) {
+        system->setInputPool(reader, SimulatedMIDISystem::defaultInputPool);
+        system->setReading(reader, true);
+    }
+    EXPECT_TRUE(script->waitUntil([&] { return script->heldNotes().empty(); })) << "the note still sounds";
+    EXPECT_TRUE(push->waitUntil([&] { return push->ledPad(2, 2) == unpressed; })) << "the pad shows pressed";
+}
+
+// The host read nothing while notes were played and ended and controls moved, and then reads
+// only between the bridge's steps. First its input holds exactly one batch: each batch fits,
+// and nothing more is lost. Then it stalls again, taking changed values and losing them with its
+// queue, and holds fewer than a batch: the batches shrink until they fit. Each time it ends with
+// every note ended and every control at the latest value it was given. A pad pressed while a
+// step sends waits for the step: the step holds the pad player's lock.
+TEST_F(BridgePadsTest, WhatAStalledHostMissedReachesItInBatchesItTakesWithEveryControlsLatestValue) {
+    start();
+    connectCubase();
+    const MIDIRef host = system->findClient("Cubase").value();
+    const MIDIRef notesSource = system->findSource(std::string(Bridge::notesPortName)).value();
+    push->pressPad(2, 2);
+    ASSERT_TRUE(script->waitForNotes(1));
+    settle();
+
+    system->setInputPool(host, 64);
+    system->setReading(host, false);
+    Controls expected;
+    push->pedal(true);
+    expected[{0xB0, 64}] = 127;
+    push->touchStrip(16383);
+    expected[{0xE0, 0}] = 16383;
+    for (const std::uint8_t note : notesBesideThePads()) {
+        push->send(Bytes{0x91, note, 100});
+        push->send(Bytes{0x81, note, 0});
+    }
+    for (std::uint8_t controller = 0; controller < 64; ++controller) {
+        push->send(Bytes{0xB1, controller, static_cast<std::uint8_t>(controller + 1)});
+        expected[{0xB1, controller}] = controller + 1;
+    }
+    push->releasePad(2, 2);
+    push->channelPressure(40);
+    expected[{0xD0, 0}] = 40;
+    system->waitForDeliveries();
+    ASSERT_GT(system->inputCounts(host).refused, 64u);
+
+    const auto firstSteps = retrySteps(
+        host, [&] { return timesLogged(resendOver) > 0; }, [&](const RetryStep&) { readAll(host); });
+    readAll(host);
+    ASSERT_EQ(timesLogged(resendOver), 1u) << "still sending after " << firstSteps.size() << " steps";
+    EXPECT_EQ(system->inputCounts(host).lost, 1u) << "a batch did not fit";
+    for (const RetryStep& step : firstSteps) EXPECT_LE(step.offered, 64u);
+    EXPECT_TRUE(script->heldNotes().empty()) << script->heldNotes().size() << " notes still sound";
+    EXPECT_EQ(hostControls(), expected);
+
+    system->setInputPool(host, 40);
+    push->touchStrip(4000);
+    expected[{0xE0, 0}] = 4000;
+    push->send(Bytes{0xB1, 5, 99});
+    expected[{0xB1, 5}] = 99;
+    push->send(Bytes{0xB2, 7, 77});
+    expected[{0xB2, 7}] = 77;
+    push->channelPressure(20);
+    expected[{0xD0, 0}] = 20;
+    for (std::uint8_t note = 0; note < 36; ++note) {
+        push->send(Bytes{0x91, note, 100});
+        push->send(Bytes{0x81, note, 0});
+    }
+    system->waitForDeliveries();
+    ASSERT_GT(system->inputCounts(host).refused, 140u);
+
+    const std::uint8_t padNote = *PadEngine::note(6, 6, bridge->local().pads);
+    const Bytes padOn{0x90, padNote, 33};
+    std::atomic<bool> armed{true};
+    std::atomic<bool> padSent{false};
+    std::optional<bool> padWaited;
+    system->setSendHook([&](MIDIRef source, std::span<const std::uint8_t> bytes) {
+        if (source != notesSource) return;
+        if (!MainQueue::isCurrent()) {
+            if (std::equal(bytes.begin(), bytes.end(), padOn.begin(), padOn.end())) padSent = true;
+            return;
+        }
+        if (!armed.exchange(false)) return;
+        // Nothing here takes a lock the receive thread may want, but the one under test.
+        const LockWaitWatch waits;
+        push->pressPad(6, 6, 33);
+        for (const auto until = std::chrono::steady_clock::now() + 30s;
+             !padWaited && std::chrono::steady_clock::now() < until;) {
+            if (LockWaitWatch::anotherThreadWaitsForMe()) {
+                padWaited = true;
+            } else if (padSent) {
+                padWaited = false;
+            } else {
+                std::this_thread::sleep_for(1ms);
+            }
+        }
+    });
+    bool released = false;
+    const auto secondSteps = retrySteps(
+        host, [&] { return timesLogged(resendOver) > 1; },
+        [&](const RetryStep&) {
+            readAll(host);
+            if (armed || released) return;
+            push->releasePad(6, 6);
+            released = true;
+        });
+    system->setSendHook({});
+    readAll(host);
+    ASSERT_EQ(timesLogged(resendOver), 2u) << "still sending after " << secondSteps.size() << " steps";
+    EXPECT_EQ(padWaited, std::optional<bool>(true)) << "the pad played in the middle of a step";
+    EXPECT_TRUE(std::any_of(secondSteps.begin(), secondSteps.end(),
+                            [](const RetryStep& step) { return !step.refused && step.offered <= 40; }));
+    EXPECT_TRUE(script->heldNotes().empty()) << script->heldNotes().size() << " notes still sound";
+    EXPECT_EQ(hostControls(), expected);
+    system->setReading(host, true);
 }
 
 TEST_F(BridgePadsTest, MasterAndTempoPopupsShowTheCurrentValues) {

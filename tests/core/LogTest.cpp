@@ -3,6 +3,7 @@
 #include "tests/support/Bounded.h"
 #include "tests/support/ReadFile.h"
 #include "tests/support/TemporaryFolder.h"
+#include "tests/support/ThreadWatch.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -365,6 +366,21 @@ TEST_F(LogTest, AFloodOfOneKindOfWarningCostsALineASecondAndCountsTheRest) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     EXPECT_THAT(lines(file()).back(), ::testing::EndsWith(" WARN late (and 1 more like this in the last second)"));
     EXPECT_EQ(lines(file()).size(), 5u);
+}
+
+// The real-time note-repeat thread may warn: whether the line is written, held back or only
+// counted, every lock taken inherits priority.
+TEST_F(LogTest, ASummarisedWarningTakesOnlyLocksThatInheritPriority) {
+    auto log = makeLog();
+    std::size_t locks = 0, plainLocks = 0;
+    std::thread([&] {
+        ThreadWatch watch;
+        for (int i = 0; i < 3; ++i) log->summarisedWarning("dropped", [] { return "dropped send"; });
+        locks = watch.locks();
+        plainLocks = watch.plainLocks();
+    }).join();
+    EXPECT_GE(locks, 3u);
+    EXPECT_EQ(plainLocks, 0u);
 }
 
 TEST_F(LogTest, WarningsHeldBackAreWrittenWhenTheLogGoesAway) {

@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/Log.h"
 #include "hardware/AlsaMIDIBackend.h"
 #include "hardware/MIDIClient.h"
 #include "hardware/MIDIDevicePort.h"
@@ -19,6 +20,7 @@
 #include "hardware/MIDIError.h"
 #include "hardware/VirtualMIDIPort.h"
 #include "platform/MainQueue.h"
+#include "tests/support/ThreadWatch.h"
 
 namespace corvane {
 namespace {
@@ -272,6 +274,49 @@ TEST_F(AlsaMIDIBackendTest, AClientWhoseInputOverflowedHearsOfASetUpChangeAfterT
     opened.notify_all();
     EXPECT_TRUE(MainQueue::pumpUntil([&] { return lost > 0 && changes > 0; }, 5s))
         << lost << " losses, " << changes << " set-up changes";
+}
+
+// The note-repeat thread may be a real-time one, and the allocator's locks do not inherit
+// priority: a send that a full reader refused allocates nothing on the sending thread (the log
+// hears of it from the main queue).
+TEST_F(AlsaMIDIBackendTest, ASendAFullReaderRefusedAllocatesNothingOnTheSendingThread) {
+    auto bridge = std::make_shared<MIDIClient>("Corvane Test Bridge", ours);
+    std::mutex lock;
+    std::condition_variable opened;
+    bool stalled = true;
+    std::atomic<int> runs = 0;
+    // The first run holds the receive thread, as a stopped program reads nothing.
+    VirtualMIDIPort control(bridge, "Corvane Test", 0x50464301, [&](std::span<const std::uint8_t>) {
+        if (runs++ > 0) return;
+        std::unique_lock guard(lock);
+        opened.wait_for(guard, 10s, [&] { return !stalled; });
+    });
+    auto script = std::make_shared<MIDIClient>("Corvane Test Script", theirs);
+    auto port = MIDIDevicePort::create(script, "Corvane Test", "Corvane Test", {});
+    ASSERT_TRUE(port->isConnected());
+    port->send(Bytes{0xB0, 0, 0});
+    ASSERT_TRUE(MainQueue::pumpUntil([&] { return runs > 0; }, 5s));
+    bool refused = false;
+    for (int i = 0; i < 10000 && !refused; ++i)
+        refused = port->send(Bytes{0xB0, 1, 1}) == MIDISendResult::receiverFull;
+    ASSERT_TRUE(refused) << "the input never filled";
+
+    // The log starts afresh on its summary of such refusals, as after a quiet second.
+    Log::shared().flush();
+    const Bytes more{0xB0, 1, 2};
+    std::size_t allocations = 0;
+    {
+        ThreadWatch watch;
+        EXPECT_EQ(port->send(more), MIDISendResult::receiverFull);
+        allocations = watch.allocations();
+    }
+    EXPECT_EQ(allocations, 0u);
+    {
+        std::lock_guard guard(lock);
+        stalled = false;
+    }
+    opened.notify_all();
+    MainQueue::pumpFor(100ms);
 }
 
 TEST_F(AlsaMIDIBackendTest, SetUpChangesArriveCoalescedOnTheMainQueue) {

@@ -1,6 +1,7 @@
 #include "platform/AtomicFile.h"
 #include "tests/support/ReadFile.h"
 #include "tests/support/TemporaryFolder.h"
+#include "tests/support/ThreadWatch.h"
 
 #include <gtest/gtest.h>
 
@@ -10,50 +11,8 @@
 #include <cstdlib>
 #include <fstream>
 #include <new>
+#include <optional>
 #include <sstream>
-
-// Allocations on a thread can be counted, or made to fail at a chosen one: the way to meet
-// std::bad_alloc at every place in turn. Every form of new and delete is replaced, so that
-// AddressSanitizer sees each block freed as it was allocated.
-namespace {
-thread_local long allocationsCounted = 0;
-thread_local long allocationsBeforeFailure = -1;  // -1: none fails
-
-void* allocate(std::size_t size) {
-    ++allocationsCounted;
-    if (allocationsBeforeFailure == 0) {
-        allocationsBeforeFailure = -1;
-        throw std::bad_alloc();
-    }
-    if (allocationsBeforeFailure > 0) --allocationsBeforeFailure;
-    void* block = std::malloc(size == 0 ? 1 : size);
-    if (block == nullptr) throw std::bad_alloc();
-    return block;
-}
-}  // namespace
-
-void* operator new(std::size_t size) { return allocate(size); }
-void* operator new[](std::size_t size) { return allocate(size); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-    try {
-        return allocate(size);
-    } catch (...) {
-        return nullptr;
-    }
-}
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-    try {
-        return allocate(size);
-    } catch (...) {
-        return nullptr;
-    }
-}
-void operator delete(void* block) noexcept { std::free(block); }
-void operator delete[](void* block) noexcept { std::free(block); }
-void operator delete(void* block, std::size_t) noexcept { std::free(block); }
-void operator delete[](void* block, std::size_t) noexcept { std::free(block); }
-void operator delete(void* block, const std::nothrow_t&) noexcept { std::free(block); }
-void operator delete[](void* block, const std::nothrow_t&) noexcept { std::free(block); }
 
 namespace corvane {
 namespace {
@@ -130,20 +89,24 @@ TEST_F(AtomicFileTest, RunningOutOfMemoryAnywhereLeavesNoTemporaryFileNorDescrip
         const bool writing = step == FileReplaceFailure::Step::write;
         if (!writing) fs::create_directories(file / "inside");
         writeFails(writing);
-        allocationsCounted = 0;
-        auto failure = replaceFile(file, "text", fs::perms::owner_read);
-        const long allocations = allocationsCounted;
+        std::size_t allocations = 0;
+        std::optional<FileReplaceFailure> failure;
+        {
+            ThreadWatch watch;
+            failure = replaceFile(file, "text", fs::perms::owner_read);
+            allocations = watch.allocations();
+        }
         writeFails(false);
         ASSERT_TRUE(failure);
         EXPECT_EQ(failure->step, step);
-        for (long failing = 0; failing < allocations; ++failing) {
+        for (std::size_t failing = 0; failing < allocations; ++failing) {
             writeFails(writing);
-            allocationsBeforeFailure = failing;
             try {
+                ThreadWatch watch;
+                watch.failAllocationAfter(failing);
                 replaceFile(file, "text", fs::perms::owner_read);
             } catch (const std::bad_alloc&) {
             }
-            allocationsBeforeFailure = -1;
             writeFails(false);
             const std::string where =
                 "allocation " + std::to_string(failing + 1) + " of " + std::to_string(allocations);

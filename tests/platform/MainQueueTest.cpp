@@ -9,6 +9,9 @@
 #include <thread>
 #include <vector>
 
+#include "platform/MainQueueSignal.h"
+#include "tests/support/ThreadWatch.h"
+
 namespace corvane {
 namespace {
 
@@ -111,6 +114,50 @@ TEST(MainQueueThreads, IsCurrentOnlyOnTheMainThread) {
     std::atomic<bool> elsewhere{true};
     std::thread([&] { elsewhere = MainQueue::isCurrent(); }).join();
     EXPECT_FALSE(elsewhere);
+}
+
+// A real-time thread may post: every lock that takes inherits priority, so a main thread that
+// the load keeps off the CPU while it holds one runs at the poster's priority until it lets go.
+TEST(MainQueueThreads, PostingFromAnyThreadTakesOnlyLocksThatInheritPriority) {
+    std::size_t locks = 0, plainLocks = 0;
+    std::atomic<int> ran = 0;
+    std::thread([&] {
+        ThreadWatch watch;
+        MainQueue::async([&] { ++ran; });
+        MainQueue::asyncAfter(1ms, [&] { ++ran; });
+        locks = watch.locks();
+        plainLocks = watch.plainLocks();
+    }).join();
+    EXPECT_GT(locks, 0u);
+    EXPECT_EQ(plainLocks, 0u);
+    EXPECT_TRUE(MainQueue::pumpUntil([&] { return ran == 2; }, 5s));
+}
+
+// A thread that must not wait or allocate raises a signal instead of posting: the handler runs
+// on the main queue, once for raises that come together, and again for a raise after it ran.
+TEST(MainQueueSignal, RaisesFromAnyThreadRunTheHandlerOnTheMainQueueWithoutAllocatingOrLocking) {
+    std::atomic<int> runs = 0;
+    std::atomic<int> offMain = 0;
+    MainQueueSignal signal([&] {
+        if (!MainQueue::isCurrent()) ++offMain;
+        ++runs;
+    });
+    std::size_t allocations = 1, locks = 1;
+    std::thread([&] {
+        ThreadWatch watch;
+        for (int i = 0; i < 1000; ++i) signal.raise();
+        allocations = watch.allocations();
+        locks = watch.locks();
+    }).join();
+    EXPECT_EQ(allocations, 0u);
+    EXPECT_EQ(locks, 0u);
+    ASSERT_TRUE(MainQueue::pumpUntil([&] { return runs > 0; }, 5s));
+    MainQueue::pumpFor(20ms);
+    EXPECT_EQ(runs, 1);
+
+    std::thread([&] { signal.raise(); }).join();
+    EXPECT_TRUE(MainQueue::pumpUntil([&] { return runs == 2; }, 5s));
+    EXPECT_EQ(offMain, 0);
 }
 
 TEST(MainQueueRun, QuitFromAnotherThreadEndsRun) {

@@ -18,6 +18,21 @@ namespace corvane {
 
 using Callback = std::shared_ptr<MIDIReceiveCallback>;
 
+namespace {
+
+thread_local int systemWork = 0;
+
+// Marks the system's own work on the calling thread while it lives.
+class SystemWork {
+public:
+    SystemWork() { ++systemWork; }
+    ~SystemWork() { --systemWork; }
+    SystemWork(const SystemWork&) = delete;
+    SystemWork& operator=(const SystemWork&) = delete;
+};
+
+}  // namespace
+
 struct SimulatedMIDISystem::State {
     struct EndpointEntry {
         MIDIRef ref = 0;
@@ -51,6 +66,8 @@ struct SimulatedMIDISystem::State {
         std::size_t queued = 0;
         bool reading = true;
         bool overflowed = false;
+        std::size_t allowance = 0;  // runs it may still read while it does not read
+        InputCounts counts;
     };
 
     // Inherits priority, as the ALSA backend's locks do: a real-time note-repeat thread sends
@@ -66,6 +83,7 @@ struct SimulatedMIDISystem::State {
     std::optional<std::int32_t> unreachable;  // the status every client create and listing fails with
     std::vector<Packet> packets;
     std::shared_ptr<SendHook> sendHook;
+    std::shared_ptr<DeliveryHook> deliveryHook;
     std::vector<ConnectionCall> calls;
     MIDIRef lastRef = 0x100;
     std::int32_t lastUniqueID = 0x1000;
@@ -119,9 +137,11 @@ struct SimulatedMIDISystem::State {
         Input& input = inputs[reader];
         if (input.queued >= input.pool) {
             input.overflowed = true;
+            ++input.counts.refused;
             return false;
         }
         ++input.queued;
+        ++input.counts.taken;
         queue.push_back({target, reader, std::move(bytes)});
         changed.notify_all();
         return true;
@@ -158,7 +178,12 @@ struct SimulatedMIDISystem::State {
 
     bool reads(MIDIRef reader) const {
         auto found = inputs.find(reader);
-        return found == inputs.end() || found->second.reading;
+        return found == inputs.end() || found->second.reading || found->second.allowance > 0;
+    }
+
+    // Under `lock`: whether anything waits in the reader's input.
+    bool holdsAny(MIDIRef reader) const {
+        return std::any_of(queue.begin(), queue.end(), [&](const Delivery& d) { return d.reader == reader; });
     }
 
     // Under `lock`: where the first queued delivery whose reader reads is; the queue's size when
@@ -241,12 +266,16 @@ struct SimulatedMIDISystem::State {
             Callback callback;
             std::shared_ptr<std::function<void()>> lost;
             auto input = inputs.find(delivery.reader);
+            if (input != inputs.end() && !input->second.reading && input->second.allowance > 0) {
+                input->second.allowance = input->second.overflowed ? 0 : input->second.allowance - 1;
+            }
             if (input != inputs.end() && input->second.overflowed) {
                 // The first read after an overflow: the kernel clears the reader's whole queue,
                 // held set-up changes included.
                 std::erase_if(queue, [&](const Delivery& d) { return d.reader == delivery.reader; });
                 input->second.queued = 0;
                 input->second.overflowed = false;
+                ++input->second.counts.lost;
                 if (auto client = clients.find(delivery.reader); client != clients.end())
                     lost = client->second->onInputLost;
             } else {
@@ -264,11 +293,18 @@ struct SimulatedMIDISystem::State {
                     callback = entry->receiver;
                 }
             }
+            const std::shared_ptr<DeliveryHook> hook = deliveryHook;
             delivering = true;
             std::unique_lock running(deliveryLock);
             guard.unlock();
             if (lost && *lost) (*lost)();
-            if (callback && *callback) (*callback)(delivery.bytes);
+            if (callback && *callback) {
+                if (hook) {
+                    (*hook)(delivery.target, [&] { (*callback)(delivery.bytes); });
+                } else {
+                    (*callback)(delivery.bytes);
+                }
+            }
             running.unlock();
             guard.lock();
             // As the ALSA backend does: the changes held with the lost input are looked for again.
@@ -393,6 +429,13 @@ void SimulatedMIDISystem::setSendHook(SendHook hook) {
     state_->sendHook = hook ? std::make_shared<SendHook>(std::move(hook)) : nullptr;
 }
 
+void SimulatedMIDISystem::setDeliveryHook(DeliveryHook hook) {
+    std::lock_guard guard(state_->lock);
+    state_->deliveryHook = hook ? std::make_shared<DeliveryHook>(std::move(hook)) : nullptr;
+}
+
+bool SimulatedMIDISystem::busyOnThisThread() { return systemWork > 0; }
+
 // ---- traffic
 
 void SimulatedMIDISystem::inject(MIDIRef endpoint, Bytes bytes) {
@@ -448,6 +491,27 @@ void SimulatedMIDISystem::setReading(MIDIRef reader, bool reading) {
         ++state_->notReading;
     }
     state_->changed.notify_all();
+}
+
+void SimulatedMIDISystem::readSome(MIDIRef reader, std::size_t events) {
+    std::unique_lock guard(state_->lock);
+    state_->requireReader(reader);
+    auto input = state_->inputs.find(reader);
+    if (input == state_->inputs.end() || input->second.reading || events == 0) return;
+    input->second.allowance = events;
+    state_->changed.notify_all();
+    state_->changed.wait(guard, [&] {
+        const auto found = state_->inputs.find(reader);
+        if (found == state_->inputs.end()) return true;
+        return (found->second.allowance == 0 || !state_->holdsAny(reader)) && !state_->delivering;
+    });
+    if (auto found = state_->inputs.find(reader); found != state_->inputs.end()) found->second.allowance = 0;
+}
+
+SimulatedMIDISystem::InputCounts SimulatedMIDISystem::inputCounts(MIDIRef reader) const {
+    std::lock_guard guard(state_->lock);
+    auto found = state_->inputs.find(reader);
+    return found == state_->inputs.end() ? InputCounts{} : found->second.counts;
 }
 
 // ---- looking at the system
@@ -668,6 +732,7 @@ MIDISendResult SimulatedMIDISystem::send(MIDIRef outputPort, MIDIRef destination
     if (bytes.empty()) return MIDISendResult::sent;
     std::shared_ptr<SendHook> hook;
     {
+        SystemWork work;
         std::lock_guard guard(state_->lock);
         State::EndpointEntry* entry = state_->endpoint(destination);
         if (entry != nullptr && entry->takesOnlySubscribers) {
@@ -711,9 +776,16 @@ MIDIRef SimulatedMIDISystem::createVirtualDestination(MIDIRef client, const std:
 
 MIDISendResult SimulatedMIDISystem::received(MIDIRef virtualSource, std::span<const std::uint8_t> bytes) {
     if (bytes.empty()) return MIDISendResult::sent;
-    std::lock_guard guard(state_->lock);
-    state_->packets.push_back({virtualSource, 0, Bytes(bytes.begin(), bytes.end())});
-    return state_->deliverFrom(virtualSource, bytes) ? MIDISendResult::sent : MIDISendResult::receiverFull;
+    std::shared_ptr<SendHook> hook;
+    {
+        SystemWork work;
+        std::lock_guard guard(state_->lock);
+        state_->packets.push_back({virtualSource, 0, Bytes(bytes.begin(), bytes.end())});
+        if (!state_->deliverFrom(virtualSource, bytes)) return MIDISendResult::receiverFull;
+        hook = state_->sendHook;
+    }
+    if (hook) (*hook)(virtualSource, bytes);
+    return MIDISendResult::sent;
 }
 
 void SimulatedMIDISystem::disposeEndpoint(MIDIRef endpoint) {

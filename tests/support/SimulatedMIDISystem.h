@@ -78,10 +78,22 @@ public:
     void setReceiver(MIDIRef destination, MIDIReceiveCallback receiver);
 
     // Called on the sender's own thread with every run an output port sends that a destination
-    // took, before the send returns: a test's way to make something happen at an exact moment of
-    // a sender's work. Empty: none.
+    // took, and every run a virtual source sends that its readers took (then `destination` is the
+    // source), before the send returns: a test's way to make something happen at an exact moment
+    // of a sender's work. Empty: none.
     using SendHook = std::function<void(MIDIRef destination, std::span<const std::uint8_t> bytes)>;
     void setSendHook(SendHook hook);
+
+    // Called on the delivery thread with every run handed to one of a client's ports or virtual
+    // destinations, around the handing: it calls `deliver` once. A test's way to watch what a
+    // receiver does with one run. Empty: none.
+    using DeliveryHook = std::function<void(MIDIRef port, const std::function<void()>& deliver)>;
+    void setDeliveryHook(DeliveryHook hook);
+
+    // True while the calling thread runs the system's own work inside a call into it, which the
+    // kernel does for a real one: a test counting what a program's thread allocates or locks
+    // leaves it out.
+    static bool busyOnThisThread();
 
     // ---- Traffic.
 
@@ -113,6 +125,21 @@ public:
     // A reader that does not read (a stopped or stalled program, a device that takes nothing)
     // keeps what is queued for it until it reads again.
     void setReading(MIDIRef reader, bool reading);
+    // A reader that does not read reads up to `events` of what is queued for it now and stops
+    // again, as a slow program reads a little at a time; a read that finds its input overflowed
+    // finds it thrown away, and ends there. Returns once what was read has been handled. Any
+    // thread but the delivery thread.
+    void readSome(MIDIRef reader, std::size_t events);
+
+    // What a reader's input has seen so far: runs it took and refused, and the times everything
+    // queued in it was thrown away after an overflow.
+    struct InputCounts {
+        std::size_t taken = 0;
+        std::size_t refused = 0;
+        std::size_t lost = 0;
+        bool operator==(const InputCounts&) const = default;
+    };
+    InputCounts inputCounts(MIDIRef reader) const;
 
     // ---- Looking at the system.
 
