@@ -64,6 +64,43 @@ private:
     std::thread::id threadSeen_;
 };
 
+// The first run it gets holds the receive thread, as a stopped program reads nothing, until it
+// lets go (or 10 s pass).
+class HeldReader {
+public:
+    MIDIReceiveCallback callback() {
+        return [this](std::span<const std::uint8_t>) {
+            if (runs_++ > 0) return;
+            std::unique_lock guard(lock_);
+            opened_.wait_for(guard, 10s, [&] { return !held_; });
+        };
+    }
+    bool holding() const { return runs_ > 0; }
+    void letGo() {
+        {
+            std::lock_guard guard(lock_);
+            held_ = false;
+        }
+        opened_.notify_all();
+    }
+
+private:
+    std::mutex lock_;
+    std::condition_variable opened_;
+    bool held_ = true;
+    std::atomic<int> runs_ = 0;
+};
+
+// Sends to the reader until it holds the receive thread and its full input refuses.
+bool fillInput(MIDIDevicePort& port, const HeldReader& reader) {
+    port.send(Bytes{0xB0, 0, 0});
+    if (!MainQueue::pumpUntil([&] { return reader.holding(); }, 5s)) return false;
+    for (int i = 0; i < 10000; ++i) {
+        if (port.send(Bytes{0xB0, 1, 1}) == MIDISendResult::receiverFull) return true;
+    }
+    return false;
+}
+
 std::optional<MIDIEndpointInfo> find(const std::vector<MIDIEndpointInfo>& endpoints,
                                      const std::string& name) {
     auto found =
@@ -240,16 +277,8 @@ TEST_F(AlsaMIDIBackendTest, AReturningPortIsANewEndpointAndTheDevicePortFollowsI
 // overflows: after the loss the client looks at the set-up again.
 TEST_F(AlsaMIDIBackendTest, AClientWhoseInputOverflowedHearsOfASetUpChangeAfterTheLoss) {
     auto bridge = std::make_shared<MIDIClient>("Corvane Test Bridge", ours);
-    std::mutex lock;
-    std::condition_variable opened;
-    bool stalled = true;
-    std::atomic<int> runs = 0;
-    // The first run holds the receive thread, as a stopped program reads nothing.
-    VirtualMIDIPort control(bridge, "Corvane Test", 0x50464301, [&](std::span<const std::uint8_t>) {
-        if (runs++ > 0) return;
-        std::unique_lock guard(lock);
-        opened.wait_for(guard, 10s, [&] { return !stalled; });
-    });
+    HeldReader reader;
+    VirtualMIDIPort control(bridge, "Corvane Test", 0x50464301, reader.callback());
     std::atomic<int> lost = 0;
     std::atomic<int> changes = 0;
     bridge->onInputLost([&] { ++lost; });
@@ -259,19 +288,10 @@ TEST_F(AlsaMIDIBackendTest, AClientWhoseInputOverflowedHearsOfASetUpChangeAfterT
     ASSERT_TRUE(port->isConnected());
     MainQueue::pumpFor(200ms);
 
-    port->send(Bytes{0xB0, 0, 0});
-    ASSERT_TRUE(MainQueue::pumpUntil([&] { return runs > 0; }, 5s));
-    bool refused = false;
-    for (int i = 0; i < 10000 && !refused; ++i)
-        refused = port->send(Bytes{0xB0, 1, 1}) == MIDISendResult::receiverFull;
-    ASSERT_TRUE(refused) << "the input never filled";
+    ASSERT_TRUE(fillInput(*port, reader)) << "the input never filled";
     MainQueue::pumpFor(100ms);
     changes = 0;
-    {
-        std::lock_guard guard(lock);
-        stalled = false;
-    }
-    opened.notify_all();
+    reader.letGo();
     EXPECT_TRUE(MainQueue::pumpUntil([&] { return lost > 0 && changes > 0; }, 5s))
         << lost << " losses, " << changes << " set-up changes";
 }
@@ -281,25 +301,12 @@ TEST_F(AlsaMIDIBackendTest, AClientWhoseInputOverflowedHearsOfASetUpChangeAfterT
 // hears of it from the main queue).
 TEST_F(AlsaMIDIBackendTest, ASendAFullReaderRefusedAllocatesNothingOnTheSendingThread) {
     auto bridge = std::make_shared<MIDIClient>("Corvane Test Bridge", ours);
-    std::mutex lock;
-    std::condition_variable opened;
-    bool stalled = true;
-    std::atomic<int> runs = 0;
-    // The first run holds the receive thread, as a stopped program reads nothing.
-    VirtualMIDIPort control(bridge, "Corvane Test", 0x50464301, [&](std::span<const std::uint8_t>) {
-        if (runs++ > 0) return;
-        std::unique_lock guard(lock);
-        opened.wait_for(guard, 10s, [&] { return !stalled; });
-    });
+    HeldReader reader;
+    VirtualMIDIPort control(bridge, "Corvane Test", 0x50464301, reader.callback());
     auto script = std::make_shared<MIDIClient>("Corvane Test Script", theirs);
     auto port = MIDIDevicePort::create(script, "Corvane Test", "Corvane Test", {});
     ASSERT_TRUE(port->isConnected());
-    port->send(Bytes{0xB0, 0, 0});
-    ASSERT_TRUE(MainQueue::pumpUntil([&] { return runs > 0; }, 5s));
-    bool refused = false;
-    for (int i = 0; i < 10000 && !refused; ++i)
-        refused = port->send(Bytes{0xB0, 1, 1}) == MIDISendResult::receiverFull;
-    ASSERT_TRUE(refused) << "the input never filled";
+    ASSERT_TRUE(fillInput(*port, reader)) << "the input never filled";
 
     // The log starts afresh on its summary of such refusals, as after a quiet second.
     Log::shared().flush();
@@ -311,11 +318,7 @@ TEST_F(AlsaMIDIBackendTest, ASendAFullReaderRefusedAllocatesNothingOnTheSendingT
         allocations = watch.allocations();
     }
     EXPECT_EQ(allocations, 0u);
-    {
-        std::lock_guard guard(lock);
-        stalled = false;
-    }
-    opened.notify_all();
+    reader.letGo();
     MainQueue::pumpFor(100ms);
 }
 
