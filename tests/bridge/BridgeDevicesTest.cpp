@@ -78,6 +78,17 @@ protected:
     }
 
     MIDIRef bridgeClient() { return system->findClient(std::string(Bridge::clientName)).value(); }
+
+    // The bridge stops reading, and more than its input holds comes from the Push: at its next
+    // read the kernel throws all of it away.
+    void stopTheBridgeAndOverflowItsInput() {
+        system->setInputPool(bridgeClient(), 16);
+        system->setReading(bridgeClient(), false);
+        for (int i = 0; i < 10; ++i) {
+            push->pressPad(7, 7);
+            push->releasePad(7, 7);
+        }
+    }
 };
 
 TEST_F(BridgeDevicesTest, ThePushUnpluggedAndPluggedBackGetsEverythingAgain) {
@@ -138,12 +149,7 @@ TEST_F(BridgeDevicesTest, APushPluggedBackWhileTheBridgesInputOverflowedGetsTheW
     startInUse();
     const auto replug = setUpOnAReplug();
 
-    system->setInputPool(bridgeClient(), 16);
-    system->setReading(bridgeClient(), false);
-    for (int i = 0; i < 10; ++i) {  // more than its input holds
-        push->pressPad(7, 7);
-        push->releasePad(7, 7);
-    }
+    stopTheBridgeAndOverflowItsInput();
     push->unplug();
     push->clearReceived();
     push->setLEDBrightness(127);
@@ -163,12 +169,7 @@ TEST_F(BridgeDevicesTest, AnInputOverrunWithThePushStillThereSetsItUpAgainWithou
     const std::size_t logBefore = logText().size();
     script->clearReceived();
 
-    system->setInputPool(bridgeClient(), 16);
-    system->setReading(bridgeClient(), false);
-    for (int i = 0; i < 10; ++i) {  // more than its input holds
-        push->pressPad(7, 7);
-        push->releasePad(7, 7);
-    }
+    stopTheBridgeAndOverflowItsInput();
     push->clearReceived();
     push->setLEDBrightness(127);
     system->setReading(bridgeClient(), true);
